@@ -1,0 +1,63 @@
+#include "platform/Codepage.h"
+
+namespace velmora::platform {
+
+std::size_t gbkCharLength(std::string_view text, std::size_t pos)
+{
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x81 || lead > 0xFE || pos + 1 >= text.size())
+        return 1;
+    const auto trail = static_cast<unsigned char>(text[pos + 1]);
+    return (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) ? 2 : 1;
+}
+
+std::size_t gbkFind(std::string_view text, std::string_view needle, std::size_t from)
+{
+    // Walk character boundaries from the start: a boundary depends on every
+    // byte before it, so `from` is only honoured once the walk reaches it.
+    std::size_t pos = 0;
+    while (pos < from && pos < text.size())
+        pos += gbkCharLength(text, pos);
+    if (needle.empty())
+        return pos <= text.size() ? pos : std::string_view::npos;
+    for (; pos + needle.size() <= text.size(); pos += gbkCharLength(text, pos)) {
+        if (text.compare(pos, needle.size(), needle) == 0)
+            return pos;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t gbkFindLast(std::string_view text, std::string_view needle)
+{
+    std::size_t found = std::string_view::npos;
+    for (std::size_t pos = gbkFind(text, needle); pos != std::string_view::npos;
+         pos = gbkFind(text, needle, pos + 1)) {
+        found = pos;
+        if (needle.empty())
+            break;
+    }
+    return found;
+}
+
+std::string gbkReplaceAll(std::string_view text, std::string_view needle,
+                          std::string_view replacement)
+{
+    if (needle.empty())
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (text.compare(pos, needle.size(), needle) == 0) {
+            out.append(replacement);
+            pos += needle.size();
+            continue;
+        }
+        const std::size_t len = gbkCharLength(text, pos);
+        out.append(text.substr(pos, len));
+        pos += len;
+    }
+    return out;
+}
+
+} // namespace velmora::platform

@@ -1,0 +1,51 @@
+#include "platform/UserDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace velmora::platform {
+namespace {
+
+QString filterFor(const QString& pattern)
+{
+    return pattern + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+} // namespace
+
+void DesktopDialogs::showMessage(QWidget* parent, const QString& text)
+{
+    // A single space keeps the platform from putting the program's name in
+    // the title bar.
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral(" "), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QString DesktopDialogs::askSaveFile(QWidget* parent, const QString& pattern)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filterFor(pattern));
+    const QString suffix = QFileInfo(pattern).suffix();
+    if (!suffix.isEmpty() && suffix != QStringLiteral("*"))
+        dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString DesktopDialogs::askOpenFile(QWidget* parent, const QString& pattern)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filterFor(pattern));
+}
+
+QString DesktopDialogs::askFolder(QWidget* parent, const QString& title,
+                                  const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(parent, title, startFolder,
+                                             QFileDialog::ShowDirsOnly).trimmed();
+}
+
+} // namespace velmora::platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace velmora::platform {
+
+// Everything the program asks of the user goes through this seam, so tests
+// can answer without a person. An empty result means the user cancelled.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // A message box with only an OK button and no title of the program's own;
+    // returns when the user has closed it.
+    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+
+    // The save dialog for one kind of file, `pattern` such as "*.xls". The
+    // dialog appends the pattern's extension to a name typed without one and
+    // asks before replacing an existing file. Returns the path, or "".
+    virtual QString askSaveFile(QWidget* parent, const QString& pattern) = 0;
+
+    // The open dialog for one kind of file. Returns the path, or "".
+    virtual QString askOpenFile(QWidget* parent, const QString& pattern) = 0;
+
+    // The folder browser: folders only, opening at `startFolder`. Returns the
+    // chosen folder's path, or "" on cancel or for an item that is no folder
+    // of the file system.
+    virtual QString askFolder(QWidget* parent, const QString& title,
+                              const QString& startFolder) = 0;
+};
+
+// The platform's own dialogs.
+class DesktopDialogs final : public UserDialogs {
+public:
+    void showMessage(QWidget* parent, const QString& text) override;
+    QString askSaveFile(QWidget* parent, const QString& pattern) override;
+    QString askOpenFile(QWidget* parent, const QString& pattern) override;
+    QString askFolder(QWidget* parent, const QString& title,
+                      const QString& startFolder) override;
+};
+
+} // namespace velmora::platform

@@ -1,0 +1,14 @@
+#include "qr/DownloadDialog.h"
+
+namespace velmora::qr {
+
+DownloadDialog::DownloadDialog(const QString& lookupUrl, QWidget* parent)
+    : QDialog(parent), m_lookupUrl(lookupUrl)
+{
+    setWindowTitle(QStringLiteral("下载手机端"));
+    setFixedSize(407, 441);
+}
+
+DownloadDialog::~DownloadDialog() = default;
+
+} // namespace velmora::qr
