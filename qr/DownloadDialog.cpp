@@ -2,6 +2,12 @@
 
 namespace velmora::qr {
 
+QString downloadLookupUrl()
+{
+    return QStringLiteral("http://") + QStringLiteral(VELMORA_DOWNLOAD_HOST)
+        + QStringLiteral("/tessaro/huoquxzdz.asp?caozuo=xiazhai&rjming=Velmora");
+}
+
 DownloadDialog::DownloadDialog(const QString& lookupUrl, QWidget* parent)
     : QDialog(parent), m_lookupUrl(lookupUrl)
 {
