@@ -1,0 +1,148 @@
+#include "app/MainWindow.h"
+
+#include "app/MainWindowLayout.h"
+#include "app/QrZoom.h"
+#include "app/ReceiveDirectory.h"
+#include "app/Settings.h"
+#include "app/widgets/CrlfTextEdit.h"
+#include "app/widgets/PictureBox.h"
+#include "link/PhoneLink.h"
+#include "link/TcpServer.h"
+#include "platform/PathSeparator.h"
+#include "platform/Paths.h"
+#include "platform/UserDialogs.h"
+#include "qr/DownloadDialog.h"
+#include "roster/RosterPanel.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace velmora::app {
+namespace {
+
+template <typename T = QWidget>
+T* control(const QWidget* window, const char16_t* name)
+{
+    auto* found = window->findChild<T*>(QString::fromUtf16(name));
+    Q_ASSERT(found);
+    return found;
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
+    : QWidget(parent), m_options(std::move(options))
+{
+    setWindowTitle(QStringLiteral("Velmora-PC端10.1"));
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    setMouseTracking(true);
+    buildMainWindowControls(this);
+
+    if (m_options.dialogs) {
+        m_dialogs = m_options.dialogs;
+    } else {
+        m_ownDialogs = std::make_unique<platform::DesktopDialogs>();
+        m_dialogs = m_ownDialogs.get();
+    }
+    const QString settingsFile = m_options.settingsFile.isEmpty()
+        ? platform::programDirectory() + QLatin1Char(platform::PATH_SEPARATOR) + QStringLiteral("set.ini")
+        : m_options.settingsFile;
+    m_settings = std::make_unique<Settings>(settingsFile);
+
+    m_commandServer = new link::TcpServer(this);
+    m_commandServer->setObjectName(QStringLiteral("服务器1"));
+    m_photoServer = new link::TcpServer(this);
+    m_photoServer->setObjectName(QStringLiteral("服务器2"));
+
+    m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, this);
+    m_rosterPanel = new roster::RosterPanel(this, m_dialogs, this);
+    m_connectionPanel = new qr::ConnectionPanel(
+        this, m_options.addresses ? m_options.addresses : qr::AddressSource(qr::lanAddresses), this);
+    m_zoom = new QrZoom(this, OUTER_WIDTH, OUTER_HEIGHT);
+
+    bindEvents();
+    startUp();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::bindEvents()
+{
+    connect(control<QPushButton>(this, u"按钮1"), &QPushButton::clicked,
+            m_phoneLink, &link::PhoneLink::sendRoster);
+    connect(control<QPushButton>(this, u"按钮2"), &QPushButton::clicked,
+            this, &MainWindow::chooseReceiveDirectory);
+    connect(control<QPushButton>(this, u"按钮3"), &QPushButton::clicked,
+            m_rosterPanel, &roster::RosterPanel::exportTemplate);
+    connect(control<QPushButton>(this, u"按钮4"), &QPushButton::clicked,
+            m_rosterPanel, &roster::RosterPanel::importRoster);
+    connect(control<QPushButton>(this, u"按钮5"), &QPushButton::clicked,
+            this, &MainWindow::openDownloadDialog);
+    connect(control<QPushButton>(this, u"按钮6"), &QPushButton::clicked,
+            this, &MainWindow::openReceiveDirectory);
+    connect(control<CrlfTextEdit>(this, u"编辑框2"), &CrlfTextEdit::userEdited,
+            m_rosterPanel, &roster::RosterPanel::cleanUp);
+    connect(control<QLineEdit>(this, u"目录编辑框1"), &QLineEdit::textChanged,
+            this, &MainWindow::keepTrailingSeparator);
+    connect(control<PictureBox>(this, u"图片框1"), &PictureBox::pointerMoved,
+            m_zoom, &QrZoom::open);
+}
+
+void MainWindow::startUp()
+{
+    m_commandServer->setPort(m_options.commandPort);
+    m_commandServer->listen(); // a port held by another program is not fatal
+    m_photoServer->setPort(m_options.photoPort);
+    m_photoServer->listen();
+
+    const QString directory = m_settings->receiveDirectory(platform::defaultReceiveDirectory());
+    control<QLineEdit>(this, u"目录编辑框1")->setText(directory);
+
+    if (m_options.startPanel)
+        m_connectionPanel->start();
+}
+
+void MainWindow::keepTrailingSeparator()
+{
+    auto* box = control<QLineEdit>(this, u"目录编辑框1");
+    const std::u16string text = box->text().toStdU16String();
+    const std::u16string kept = withTrailingSeparator(text, platform::PATH_SEPARATOR);
+    if (kept != text)
+        box->setText(QString::fromStdU16String(kept));
+}
+
+void MainWindow::chooseReceiveDirectory()
+{
+    auto* box = control<QLineEdit>(this, u"目录编辑框1");
+    const QString chosen = m_dialogs->askFolder(
+        this, QStringLiteral("请选择照片要存放的文件夹"), box->text()).trimmed();
+    if (chosen.isEmpty())
+        return;
+    box->setText(chosen);
+    m_settings->setReceiveDirectory(box->text());
+}
+
+void MainWindow::openReceiveDirectory()
+{
+    platform::openInFileManager(control<QLineEdit>(this, u"目录编辑框1")->text());
+}
+
+void MainWindow::openDownloadDialog()
+{
+    // Created anew for each opening, so the address is fetched each time.
+    qr::DownloadDialog dialog(m_options.downloadLookupUrl.isEmpty()
+                                  ? qr::downloadLookupUrl() : m_options.downloadLookupUrl);
+    dialog.exec();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    // Only the window's own background closes the zoom; a move over any
+    // control reaches here too when the control ignores it.
+    if (!childAt(event->position().toPoint()))
+        m_zoom->close();
+    event->accept();
+}
+
+} // namespace velmora::app

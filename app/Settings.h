@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace velmora::app {
+
+// "set.ini": the program's one setting, the receive directory, under
+// [保存目录] 最后目录=, stored as GBK like the rest of the file.
+class Settings {
+public:
+    explicit Settings(QString filePath);
+
+    // The stored receive directory, or `fallback` when the file, the section
+    // or the key is missing or the file cannot be read.
+    QString receiveDirectory(const QString& fallback) const;
+
+    // Stores `directory`, keeping everything else in the file; the file is
+    // replaced whole, so a failed write leaves the old one intact. Returns
+    // whether the file was written.
+    bool setReceiveDirectory(const QString& directory) const;
+
+    QString filePath() const { return m_filePath; }
+
+private:
+    QString m_filePath;
+};
+
+} // namespace velmora::app
