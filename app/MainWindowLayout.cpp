@@ -131,6 +131,11 @@ void buildRightColumn(QWidget* window)
     place(help, u"标签9", 476, 10, 168, 85);
     help->setWordWrap(true);
     help->setFont(pixelFont(14));
+    // CJK faces carry tall line spacing; five lines of the 14-pixel font must
+    // fit the label's 85 pixels, so the lines are set closer together.
+    help->setTextFormat(Qt::RichText);
+    help->setText(QStringLiteral("<div style=\"line-height:80%\">")
+                  + help->text().toHtmlEscaped() + QStringLiteral("</div>"));
 
     auto* download = new QPushButton(QStringLiteral("下载手机端..."), window);
     place(download, u"按钮5", 476, 97, 168, 28);
