@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "platform/Termination.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     velmora::app::MainWindow window;
+    velmora::platform::closeOnTermination(&window);
     window.show();
     application.exec();
     return 0;

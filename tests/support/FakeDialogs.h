@@ -1,0 +1,40 @@
+#pragma once
+
+// Answers the program's dialogs in tests: each ask returns the next queued
+// answer ("" = cancel when none is queued) and every question is recorded.
+
+#include "platform/UserDialogs.h"
+
+#include <QQueue>
+#include <QStringList>
+
+namespace velmora::test {
+
+class FakeDialogs final : public platform::UserDialogs {
+public:
+    QStringList messages;       // texts of the message boxes shown
+    QStringList questions;      // "save *.xls", "open *.xls", "folder <title> <start>"
+    QQueue<QString> answers;    // next paths or folders to answer with
+
+    void showMessage(QWidget*, const QString& text) override { messages << text; }
+    QString askSaveFile(QWidget*, const QString& pattern) override
+    {
+        questions << QStringLiteral("save ") + pattern;
+        return next();
+    }
+    QString askOpenFile(QWidget*, const QString& pattern) override
+    {
+        questions << QStringLiteral("open ") + pattern;
+        return next();
+    }
+    QString askFolder(QWidget*, const QString& title, const QString& start) override
+    {
+        questions << QStringLiteral("folder ") + title + QLatin1Char(' ') + start;
+        return next();
+    }
+
+private:
+    QString next() { return answers.isEmpty() ? QString() : answers.dequeue(); }
+};
+
+} // namespace velmora::test
