@@ -1,0 +1,191 @@
+// The phone servers over real loopback sockets: events on the GUI thread, in
+// order, one connection told from another, sends reaching the right phone,
+// and bounded memory when the program falls behind.
+
+#include "link/TcpServer.h"
+
+#include <QCryptographicHash>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+using velmora::link::TcpServer;
+
+class TcpServerTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Event {
+        QString kind;
+        QString client;
+        QByteArray bytes;
+        bool onGuiThread;
+    };
+
+    static void record(TcpServer& server, QList<Event>& events)
+    {
+        QObject::connect(&server, &TcpServer::clientConnected, &server, [&events](const QString& c) {
+            events.append({QStringLiteral("connected"), c, {}, QThread::currentThread() == qApp->thread()});
+        });
+        QObject::connect(&server, &TcpServer::dataArrived, &server,
+                         [&events](const QString& c, const QByteArray& b) {
+            events.append({QStringLiteral("data"), c, b, QThread::currentThread() == qApp->thread()});
+        });
+    }
+
+    static std::unique_ptr<QTcpSocket> connectTo(const TcpServer& server)
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, server.serverPort());
+        if (!socket->waitForConnected(5000))
+            return nullptr;
+        return socket;
+    }
+
+    static bool waitFor(const std::function<bool()>& done)
+    {
+        return QTest::qWaitFor(done, 10000);
+    }
+
+private Q_SLOTS:
+    void piecesArriveInOrderOnTheGuiThread()
+    {
+        TcpServer server;
+        server.setPort(0);
+        QVERIFY(server.listen());
+        QList<Event> events;
+        record(server, events);
+        auto phone = connectTo(server);
+        QVERIFY(phone);
+        const QList<QByteArray> pieces = {"ST", "AT||a", QByteArray("\x02\x02\x02\x02", 4), "x"};
+        int received = 0;
+        for (const QByteArray& piece : pieces) {
+            phone->write(piece);
+            phone->flush();
+            // Each write is read on its own before the next is made.
+            QVERIFY(waitFor([&] { return events.size() == 1 + received + 1; }));
+            ++received;
+        }
+        QCOMPARE(events.first().kind, QStringLiteral("connected"));
+        const QString client = events.first().client;
+        QVERIFY(client.startsWith(QStringLiteral("127.0.0.1:")));
+        for (int i = 0; i < pieces.size(); ++i) {
+            QCOMPARE(events[i + 1].kind, QStringLiteral("data"));
+            QCOMPARE(events[i + 1].client, client);
+            QCOMPARE(events[i + 1].bytes, pieces[i]);
+        }
+        for (const Event& event : events)
+            QVERIFY(event.onGuiThread);
+    }
+
+    void sendReachesTheNamedClientOnly()
+    {
+        TcpServer server;
+        server.setPort(0);
+        QVERIFY(server.listen());
+        QList<Event> events;
+        record(server, events);
+        auto first = connectTo(server);
+        QVERIFY(waitFor([&] { return events.size() == 1; }));
+        auto second = connectTo(server);
+        QVERIFY(waitFor([&] { return events.size() == 2; }));
+        QVERIFY(events[0].client != events[1].client);
+
+        first->write("from first");
+        QVERIFY(waitFor([&] { return events.size() == 3; }));
+        second->write("from second");
+        QVERIFY(waitFor([&] { return events.size() == 4; }));
+        QCOMPARE(events[2].client, events[0].client);
+        QCOMPARE(events[3].client, events[1].client);
+
+        QVERIFY(server.send(events[1].client, "STAT||x||END"));
+        QVERIFY(second->waitForReadyRead(5000));
+        QCOMPARE(second->readAll(), QByteArray("STAT||x||END"));
+        QVERIFY(!first->waitForReadyRead(200));
+    }
+
+    void closedConnectionIsNoLongerConnected()
+    {
+        TcpServer server;
+        server.setPort(0);
+        QVERIFY(server.listen());
+        QList<Event> events;
+        record(server, events);
+        auto phone = connectTo(server);
+        QVERIFY(waitFor([&] { return events.size() == 1; }));
+        const QString client = events[0].client;
+        QVERIFY(server.isConnected(client));
+        phone->write("last words");
+        phone->disconnectFromHost();
+        QVERIFY(waitFor([&] { return !server.isConnected(client); }));
+        // What came before the close is still delivered, and no event marks
+        // the close itself.
+        QVERIFY(waitFor([&] { return events.size() == 2; }));
+        QCOMPARE(events[1].bytes, QByteArray("last words"));
+        QVERIFY(!server.send(client, "lost"));
+        QVERIFY(!server.isConnected(QStringLiteral("10.0.0.1:1")));
+    }
+
+    void takenPortIsReported()
+    {
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
+        TcpServer server;
+        server.setPort(other.serverPort());
+        QVERIFY(!server.listen());
+        QCOMPARE(server.serverPort(), quint16(0));
+    }
+
+    void slowHandlerLosesNothing()
+    {
+        // 96 MiB against a handler that takes its time: every byte arrives in
+        // order, and the bytes waiting for the GUI thread stay bounded.
+        TcpServer server;
+        server.setPort(0);
+        QVERIFY(server.listen());
+        QCryptographicHash received(QCryptographicHash::Sha256);
+        qint64 total = 0;
+        connect(&server, &TcpServer::dataArrived, this, [&](const QString&, const QByteArray& b) {
+            received.addData(b);
+            total += b.size();
+            QThread::usleep(200);
+        });
+        // The phone writes from a thread of its own, as a real phone would not
+        // wait for this process's GUI thread.
+        QCryptographicHash sent(QCryptographicHash::Sha256);
+        constexpr int BLOCKS = 96;
+        constexpr int BLOCK = 1024 * 1024;
+        const quint16 port = server.serverPort();
+        std::atomic<bool> sentAll = false;
+        std::thread phone([&] {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (!socket.waitForConnected(5000))
+                return;
+            QByteArray block(BLOCK, Qt::Uninitialized);
+            for (int i = 0; i < BLOCKS; ++i) {
+                for (int j = 0; j < BLOCK; ++j)
+                    block[j] = static_cast<char>((i * 31 + j * 7) & 0xFF);
+                sent.addData(block);
+                socket.write(block);
+                while (socket.bytesToWrite() > 0)
+                    socket.waitForBytesWritten(30000);
+            }
+            socket.disconnectFromHost();
+            sentAll = true;
+        });
+        const bool complete = QTest::qWaitFor([&] { return total == qint64(BLOCKS) * BLOCK; }, 120000);
+        phone.join();
+        QVERIFY(sentAll);
+        QVERIFY(complete);
+        QCOMPARE(received.result(), sent.result());
+    }
+};
+
+QTEST_MAIN(TcpServerTest)
+#include "TcpServerTest.moc"
