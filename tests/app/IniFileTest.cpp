@@ -20,6 +20,8 @@ struct ReadCase {
     std::optional<std::string> expected;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
 class IniRead : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(IniRead, FindsTheItem)
@@ -49,6 +51,8 @@ struct WriteCase {
     std::string before;
     std::string after;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 
 class IniWrite : public testing::TestWithParam<WriteCase> {};
 

@@ -2,6 +2,7 @@
 // receive directory and set.ini, the CR LF edit boxes and the QR zoom.
 
 #include "app/MainWindow.h"
+#include "link/TcpServer.h"
 #include "app/widgets/CrlfTextEdit.h"
 #include "app/widgets/PictureBox.h"
 #include "platform/Paths.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -268,6 +270,22 @@ private Q_SLOTS:
         auto* box = window->findChild<QLineEdit*>(QStringLiteral("目录编辑框1"));
         box->setText(QString());
         QCOMPARE(box->text(), QStringLiteral("/"));
+    }
+
+    void takenPortIsNotFatal()
+    {
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::AnyIPv4, 0));
+        app::MainWindowOptions options;
+        options.commandPort = other.serverPort();
+        options.photoPort = 0;
+        options.settingsFile = settingsPath();
+        options.dialogs = &m_dialogs;
+        options.startPanel = false;
+        app::MainWindow window(options);
+        QCOMPARE(window.commandServer()->serverPort(), quint16(0));
+        QVERIFY(window.photoServer()->serverPort() != 0);
+        QVERIFY(m_dialogs.messages.isEmpty());
     }
 
     void qrZoom()

@@ -25,6 +25,8 @@ struct ConversionCase {
     std::string expected;
 };
 
+void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.name; }
+
 class Utf8ToGbk : public testing::TestWithParam<ConversionCase> {};
 
 TEST_P(Utf8ToGbk, GivesTheCodeTableBytes)
@@ -96,6 +98,8 @@ struct FindCase {
     std::size_t first;
     std::size_t last;
 };
+
+void PrintTo(const FindCase& c, std::ostream* os) { *os << c.name; }
 
 class GbkSearch : public testing::TestWithParam<FindCase> {};
 
