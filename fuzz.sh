@@ -8,7 +8,7 @@ seconds=${1:-60}
 
 scripts/setup.sh build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_FUZZERS=ON \
-    -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF
+    -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF -DVELMORA_BUILD_BENCHMARKS=OFF
 targets=$(sed -n 's/^velmora_add_fuzzer(\([a-z_0-9]*\) .*/\1/p' fuzz/CMakeLists.txt)
 cmake --build build-fuzz --target $targets
 

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds (optimised) and runs every benchmark of bench/. Each prints its
+# figures and its ratio against a baseline measured in the same run.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF
+cmake --build build-bench
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+for bench in build-bench/bench/velmora-bench-*; do
+    echo "== ${bench##*/}"
+    "$bench"
+done
