@@ -4,6 +4,7 @@
 
 class QWidget;
 
+namespace velmora::app { class CrlfTextEdit; }
 namespace velmora::platform { class UserDialogs; }
 
 namespace velmora::roster {
@@ -18,14 +19,18 @@ public:
     ~RosterPanel() override;
 
 public Q_SLOTS:
-    // The user changed the text of 编辑框2.
+    // The user changed the text of 编辑框2: removes a spreadsheet copy's
+    // quotes and keeps the caret behind what the user typed or pasted.
     void cleanUp();
-    // Click on 按钮3.
+    // Click on 按钮3: the roster template, saved where the user chooses.
     void exportTemplate();
-    // Click on 按钮4.
+    // Click on 按钮4: a filled-in template read into 编辑框2; a workbook
+    // without the roster header is answered with a message and the export.
     void importRoster();
 
 private:
+    app::CrlfTextEdit* rosterBox() const;
+
     QWidget* m_window;
     platform::UserDialogs* m_dialogs;
 };

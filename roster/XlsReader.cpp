@@ -1,0 +1,80 @@
+#include "roster/XlsReader.h"
+
+#include <freexl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace velmora::roster {
+namespace {
+
+struct FreexlCloser {
+    void operator()(const void* handle) const { freexl_close(handle); }
+};
+using FreexlHandle = std::unique_ptr<const void, FreexlCloser>;
+
+std::string cellText(const FreeXL_CellValue& value)
+{
+    switch (value.type) {
+    case FREEXL_CELL_INT:
+        return std::to_string(value.value.int_value);
+    case FREEXL_CELL_DOUBLE:
+        return generalNumberText(value.value.double_value);
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+    case FREEXL_CELL_TIME:
+        return value.value.text_value ? std::string(value.value.text_value) : std::string();
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+std::string generalNumberText(double value)
+{
+    if (!std::isfinite(value))
+        return "#NUM!";
+    if (value == 0)
+        return "0";
+    char buffer[64];
+    if (value == std::trunc(value) && std::fabs(value) < 1e15)
+        std::snprintf(buffer, sizeof buffer, "%.0f", value);
+    else
+        std::snprintf(buffer, sizeof buffer, "%.15G", value);
+    return buffer;
+}
+
+std::optional<Worksheet> readFirstWorksheet(const std::string& path)
+{
+    const void* raw = nullptr;
+    if (freexl_open(path.c_str(), &raw) != FREEXL_OK) {
+        if (raw)
+            freexl_close(raw);
+        return std::nullopt;
+    }
+    FreexlHandle handle(raw);
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (freexl_select_active_worksheet(raw, 0) != FREEXL_OK
+        || freexl_worksheet_dimensions(raw, &rows, &columns) != FREEXL_OK)
+        return std::nullopt;
+
+    Worksheet sheet;
+    for (unsigned int row = 0; row < rows && row < MAX_ROWS; ++row) {
+        for (unsigned short column = 0; column < columns && column < MAX_COLUMNS; ++column) {
+            FreeXL_CellValue value{};
+            if (freexl_get_cell_value(raw, row, column, &value) != FREEXL_OK)
+                continue;
+            std::string text = cellText(value);
+            if (!text.empty())
+                sheet[{static_cast<std::uint16_t>(row), static_cast<std::uint16_t>(column)}] = {std::move(text)};
+        }
+    }
+    return sheet;
+}
+
+} // namespace velmora::roster
