@@ -51,7 +51,9 @@ std::string generalNumberText(double value)
 std::optional<Worksheet> readFirstWorksheet(const std::string& path)
 {
     const void* raw = nullptr;
-    if (freexl_open(path.c_str(), &raw) != FREEXL_OK) {
+    // FreeXL can report success without a handle, e.g. for a text spanning
+    // more than two records; that file is as unreadable as any other.
+    if (freexl_open(path.c_str(), &raw) != FREEXL_OK || !raw) {
         if (raw)
             freexl_close(raw);
         return std::nullopt;

@@ -1,0 +1,89 @@
+#pragma once
+
+// Helpers for the .xls tests: a scratch folder, whole-file reads, and the
+// independent reader and writer (Debian's python3-xlrd and python3-xlwt, run
+// with the system's own Python so that a different python3 on PATH cannot
+// stand in).
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace velmora::test {
+
+inline const std::string SYSTEM_PYTHON = "/usr/bin/python3";
+
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        std::random_device seed;
+        m_path = std::filesystem::temp_directory_path()
+            / ("velmora-roster-" + std::to_string(seed()) + std::to_string(seed()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~ScratchDir() { std::filesystem::remove_all(m_path); }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    std::string file(const std::string& name) const { return (m_path / name).string(); }
+    std::size_t entryCount() const
+    {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_path),
+                                                      std::filesystem::directory_iterator()));
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::vector<std::uint8_t> readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::string readText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeText(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Runs one of the scripts in the test data folder; returns its exit code.
+inline int runScript(const std::string& script, const std::string& first, const std::string& second)
+{
+    const std::string command = SYSTEM_PYTHON + " '" + VELMORA_TEST_DATA_DIR + "/" + script + "' '"
+        + first + "' '" + second + "'";
+    const int status = std::system(command.c_str());
+    return status == -1 ? -1 : WEXITSTATUS(status);
+}
+
+// xlrd's view of worksheet 1 of `xls` (see data/xlrd_cells.py), or
+// "rejected" when xlrd could not read the file.
+inline std::string xlrdCells(const ScratchDir& dir, const std::string& xls)
+{
+    const std::string out = dir.file("xlrd.txt");
+    if (runScript("xlrd_cells.py", xls, out) != 0)
+        return "rejected";
+    return readText(out);
+}
+
+// Writes the named workbook of data/xlwt_roster.py; returns its path.
+inline std::string xlwtWorkbook(const ScratchDir& dir, const std::string& name)
+{
+    const std::string path = dir.file(name + ".xls");
+    if (runScript("xlwt_roster.py", name, path) != 0)
+        return {};
+    return path;
+}
+
+} // namespace velmora::test

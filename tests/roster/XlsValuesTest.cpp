@@ -1,0 +1,91 @@
+// Cell addresses, numbers as cell texts, and replacing a file whole.
+
+#include "XlsTestTools.h"
+
+#include "roster/FileReplace.h"
+#include "roster/XlsReader.h"
+#include "roster/Worksheet.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using namespace velmora::roster;
+using velmora::test::ScratchDir;
+
+struct AddressCase {
+    const char* address;
+    int row;      // -1: rejected
+    int column;
+};
+
+// The import builds "B" + row for every row it reads; a wrong parse reads
+// the wrong cell, a missing bound writes outside the sheet.
+const AddressCase ADDRESSES[] = {
+    {"A1", 0, 0}, {"D1", 0, 3}, {"B17", 16, 1}, {"Z9", 8, 25}, {"AA1", 0, 26},
+    {"iv65536", 65535, 255}, {"Iv2", 1, 255},
+    {"IW1", -1, 0}, {"A65537", -1, 0}, {"A0", -1, 0}, {"A01", -1, 0}, {"1A", -1, 0},
+    {"", -1, 0}, {"A", -1, 0}, {"ABC1", -1, 0}, {"A1 ", -1, 0}, {"A-1", -1, 0}, {"A+1", -1, 0},
+    {"A100000", -1, 0},
+};
+
+TEST(CellAddress, ParsesAndRejects)
+{
+    for (const AddressCase& c : ADDRESSES) {
+        SCOPED_TRACE(c.address);
+        const auto position = parseCellAddress(c.address);
+        if (c.row < 0) {
+            EXPECT_FALSE(position.has_value());
+            continue;
+        }
+        ASSERT_TRUE(position.has_value());
+        EXPECT_EQ(position->row, c.row);
+        EXPECT_EQ(position->column, c.column);
+        std::string upper = c.address;
+        for (char& ch : upper)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        EXPECT_EQ(cellAddress(*position), upper);
+    }
+}
+
+// What a spreadsheet's General format shows (checked in LibreOffice Calc):
+// an ID-card number kept as a number must not gain ".0" or lose digits
+// below 10^15.
+TEST(GeneralNumber, ShowsLikeASpreadsheet)
+{
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "0"}, {-0.0, "0"}, {3.0, "3"}, {-42.0, "-42"}, {4111011001.0, "4111011001"},
+        {110101900101123.0, "110101900101123"}, {999999999999999.0, "999999999999999"},
+        {1e15, "1E+15"}, {110101200501011234.0, "1.10101200501011E+17"},
+        {2.5, "2.5"}, {0.1, "0.1"}, {1.0 / 3.0, "0.333333333333333"}, {0.00001, "1E-05"},
+        {std::numeric_limits<double>::quiet_NaN(), "#NUM!"},
+        {std::numeric_limits<double>::infinity(), "#NUM!"},
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(generalNumberText(value), text) << value;
+}
+
+// A template that cannot be written must leave no half-written file, and an
+// existing file must survive a failed replacement.
+TEST(FileReplace, WholeOrNothing)
+{
+    ScratchDir dir;
+    const std::vector<std::uint8_t> bytes(5000, 0xAB);
+
+    EXPECT_TRUE(replaceFile(dir.file("new.xls"), bytes));
+    EXPECT_EQ(velmora::test::readBytes(dir.file("new.xls")), bytes);
+
+    velmora::test::writeText(dir.file("old.xls"), "old contents, longer than the new ones");
+    EXPECT_TRUE(replaceFile(dir.file("old.xls"), {1, 2, 3}));
+    EXPECT_EQ(velmora::test::readBytes(dir.file("old.xls")), (std::vector<std::uint8_t>{1, 2, 3}));
+
+    EXPECT_FALSE(replaceFile(dir.file("no such folder/t.xls"), bytes));
+    EXPECT_FALSE(replaceFile(dir.file(""), bytes));   // the folder itself
+    EXPECT_FALSE(replaceFile("", bytes));
+    EXPECT_EQ(dir.entryCount(), 2u);   // new.xls and old.xls, no leftovers
+}
+
+} // namespace
