@@ -23,6 +23,7 @@ struct SheetCell {
     std::string text;           // UTF-8, never empty
     bool bordered = false;      // thin black line on all four sides
     bool centred = false;       // centred horizontally
+    bool written = true;        // false: read from a file, not set since
 };
 
 // Cells in row order, then column order: the order the records are written.

@@ -19,8 +19,11 @@ void XlsWorkbook::open(const std::string& path)
 {
     if (!m_sheet)
         return;
-    if (std::optional<Worksheet> read = readFirstWorksheet(path))
+    if (std::optional<Worksheet> read = readFirstWorksheet(path)) {
+        for (auto& [position, cell] : *read)
+            cell.written = false;
         m_sheet = std::move(*read);
+    }
 }
 
 std::string XlsWorkbook::rangeStart() const
@@ -63,7 +66,7 @@ void XlsWorkbook::setCellText(std::string_view gbk)
         if (text.empty())
             sheet.erase(at);
         else
-            sheet[at].text = text;
+            sheet[at] = {text, false, false, true};
     });
 }
 
@@ -89,7 +92,11 @@ bool XlsWorkbook::saveAs(const std::string& path)
 {
     if (!m_sheet)
         return false;
-    const std::optional<std::vector<std::uint8_t>> file = xlsFile(*m_sheet);
+    Worksheet written;
+    for (const auto& [position, cell] : *m_sheet)
+        if (cell.written)
+            written.emplace(position, cell);
+    const std::optional<std::vector<std::uint8_t>> file = xlsFile(written);
     return file && replaceFile(path, *file);
 }
 

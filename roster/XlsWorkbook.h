@@ -1,10 +1,13 @@
 #pragma once
 
 // The spreadsheet component behind the roster buttons, working on .xls files
-// directly: FreeXL reads a workbook's first worksheet into memory, our own
-// writer saves it. Only worksheet 1 and only cell texts and the roster
-// header's look (border, centring) are kept; numbers read from a file are
-// kept as the texts the General format shows.
+// directly: FreeXL reads the texts of a workbook's first worksheet, our own
+// writer saves worksheet 1 with the texts set through setCellText() and the
+// roster header's look (border, centring). Cells read from a file are never
+// written back: this component knows only their texts, and a copy with
+// numbers turned into texts and the other sheets and formats dropped would
+// be a damaged workbook. Saving over a file the user chose to replace thus
+// gives a clean template.
 
 #include "roster/ExcelComponent.h"
 #include "roster/Worksheet.h"

@@ -230,19 +230,6 @@ TEST(XlsFile, LargeSharedStringTableRoundTrips)
         EXPECT_EQ(read->at(at).text, cell.text) << cellAddress(at);
 }
 
-// A workbook without cells is still a workbook both readers open.
-TEST(XlsFile, EmptyWorksheetOpens)
-{
-    ScratchDir dir;
-    const auto file = xlsFile({});
-    ASSERT_TRUE(file.has_value());
-    velmora::test::writeText(dir.file("empty.xls"), std::string(file->begin(), file->end()));
-    EXPECT_EQ(velmora::test::xlrdCells(dir, dir.file("empty.xls")), "sheets\t1\tSheet1\n");
-    const auto read = readFirstWorksheet(dir.file("empty.xls"));
-    ASSERT_TRUE(read.has_value());
-    EXPECT_TRUE(read->empty());
-}
-
 // Files that are no workbook must read as nothing, never crash the reader.
 TEST(XlsFile, UnreadableFilesGiveNothing)
 {
