@@ -64,6 +64,7 @@ void RosterPanel::cleanUp()
     QTextCursor cursor = box->textCursor();
     cursor.setPosition(caretInEditor(cleaned->text, cleaned->cursor));
     box->setTextCursor(cursor);
+    box->ensureCursorVisible();
 }
 
 void RosterPanel::exportTemplate()
