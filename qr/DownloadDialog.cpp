@@ -1,6 +1,38 @@
 #include "qr/DownloadDialog.h"
 
+#include "app/widgets/PictureBox.h"
+#include "qr/QrPicture.h"
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+#include <string_view>
+
 namespace velmora::qr {
+namespace {
+
+// The big code in the dialog: level H, a border of a quarter of the
+// rendering, so a download address gets a few pixels per module.
+constexpr std::int32_t DIALOG_CONFIGURE1 = 0;
+constexpr std::int32_t DIALOG_CONFIGURE2 = 4;
+constexpr double DIALOG_APPEARANCE = 0.25;
+
+// The picture uses no more than this many bytes of the body; reading stops
+// there, so a server that streams without end costs no memory.
+constexpr qint64 BODY_LIMIT = static_cast<qint64>(MAX_TEXT_BYTES);
+
+bool isSuccessStatus(const QNetworkReply* reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status >= 200 && status <= 299;
+}
+
+} // namespace
 
 QString downloadLookupUrl()
 {
@@ -12,9 +44,98 @@ DownloadDialog::DownloadDialog(const QString& lookupUrl, QWidget* parent)
     : QDialog(parent), m_lookupUrl(lookupUrl)
 {
     setWindowTitle(QStringLiteral("下载手机端"));
-    setFixedSize(407, 441);
+    setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    buildControls();
 }
 
 DownloadDialog::~DownloadDialog() = default;
+
+void DownloadDialog::buildControls()
+{
+    auto* caption = new QLabel(QStringLiteral("请在手机端扫描下方的二维码下载《Velmora》手机端APP。"), this);
+    caption->setObjectName(QStringLiteral("标签1"));
+    caption->setGeometry(16, 8, 384, 32);
+    caption->setTextFormat(Qt::PlainText);
+    caption->setWordWrap(true);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = caption->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    caption->setPalette(palette);
+    QFont font = caption->font();
+    font.setPixelSize(16);
+    font.setWeight(QFont::Normal);
+    caption->setFont(font);
+
+    // Created after the caption, so it lies above it.
+    m_picture = new app::PictureBox(this);
+    m_picture->setObjectName(QStringLiteral("图片框1"));
+    m_picture->setGeometry(17, 53, 383, 383);
+    m_picture->setBackground(QColor(96, 96, 96));
+    m_picture->setFit(app::PictureBox::Fit::Stretch);
+}
+
+void DownloadDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_fetchStarted)
+        return;
+    m_fetchStarted = true;
+    // Queued, so the dialog is on screen (and modal under exec()) first.
+    QMetaObject::invokeMethod(this, &DownloadDialog::fetchAndShow, Qt::QueuedConnection);
+}
+
+void DownloadDialog::done(int result)
+{
+    if (m_pending)
+        m_pending->abort(); // ends the wait in fetchBody()
+    QDialog::done(result);
+}
+
+void DownloadDialog::fetchAndShow()
+{
+    const QByteArray body = fetchBody();
+    const std::vector<std::uint8_t> picture =
+        MakeQrPicture(std::string_view(body.constData(), static_cast<std::size_t>(body.size())),
+                      DIALOG_CONFIGURE1, DIALOG_CONFIGURE2, DIALOG_APPEARANCE);
+    m_picture->setPicture(QByteArray(reinterpret_cast<const char*>(picture.data()),
+                                     static_cast<qsizetype>(picture.size())));
+    Q_EMIT fetched();
+}
+
+QByteArray DownloadDialog::fetchBody()
+{
+    QNetworkAccessManager manager;
+    QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(m_lookupUrl)));
+    m_pending = reply;
+    QByteArray body;
+    bool cutShort = false;
+    auto take = [&] {
+        body += reply->read(BODY_LIMIT - body.size());
+        if (body.size() >= BODY_LIMIT && !reply->isFinished()) {
+            cutShort = true;
+            reply->abort();
+        }
+    };
+    connect(reply, &QNetworkReply::readyRead, this, take);
+
+    QEventLoop wait;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, reply, &QNetworkReply::abort);
+    connect(reply, &QNetworkReply::finished, &wait, &QEventLoop::quit);
+    limit.start(m_timeLimitMs);
+    if (!reply->isFinished())
+        wait.exec();
+    m_pending = nullptr;
+
+    if (!reply->isFinished())
+        return {}; // the application is quitting
+    if (!cutShort) {
+        if (reply->error() != QNetworkReply::NoError)
+            return {};
+        take();
+    }
+    return isSuccessStatus(reply) ? body : QByteArray();
+}
 
 } // namespace velmora::qr
