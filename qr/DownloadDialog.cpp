@@ -93,6 +93,8 @@ void DownloadDialog::done(int result)
 
 void DownloadDialog::fetchAndShow()
 {
+    if (!isVisible())
+        return; // closed before the lookup began: nobody would see the code
     const QByteArray body = fetchBody();
     const std::vector<std::uint8_t> picture =
         MakeQrPicture(std::string_view(body.constData(), static_cast<std::size_t>(body.size())),

@@ -68,8 +68,11 @@ QrSettings boundSettings(std::int32_t configure1, std::int32_t configure2, doubl
     return settings;
 }
 
-std::optional<Bitmap> renderSymbol(std::string_view payload, const QrSettings& settings)
+std::optional<Bitmap> renderSymbol(std::string_view payload, const QrSettings& requested)
 {
+    // Bounded again: a border past 0.26 would leave a version-40 symbol
+    // less than one pixel per module.
+    const QrSettings settings = boundSettings(requested.minVersion, requested.correction, requested.border);
     // makeSegments picks the most compact mode (numeric, alphanumeric or
     // bytes) for the whole text; it reads a zero-terminated string.
     const std::string text(payload.substr(0, payload.find('\0')));

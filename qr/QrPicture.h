@@ -54,7 +54,7 @@ struct QrSettings {
 QrSettings boundSettings(std::int32_t configure1, std::int32_t configure2, double appearance);
 
 // The 400 x 400 rendering of `payload` (the bytes the symbol holds) with
-// bounded `settings`: black modules on white, a whole number of pixels per
+// `settings`, bounded as boundSettings says: black modules on white, a whole number of pixels per
 // module, the symbol centred and nothing dark outside it. No value when the
 // payload fits no QR version at the chosen error-correction level.
 std::optional<Bitmap> renderSymbol(std::string_view payload, const QrSettings& settings);

@@ -2,15 +2,11 @@
 // the address's QR code, filled on the worker and landing in order.
 
 #include "QrDecode.h"
-#include "app/MainWindow.h"
 #include "app/widgets/CrlfTextEdit.h"
 #include "app/widgets/PictureBox.h"
 #include "qr/ConnectionPanel.h"
-#include "tests/support/FakeDialogs.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QHostAddress>
 #include <QtTest>
 
 #include <memory>
@@ -117,55 +113,6 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(w.text->crlfText(), QString());
         QVERIFY(w.picture->picture().isEmpty());
-    }
-
-    // Guards against an address list that throws taking the worker down.
-    void failingAddressSource()
-    {
-        PanelWindow w;
-        qr::ConnectionPanel panel(&w.window, []() -> std::vector<std::string> {
-            throw std::runtime_error("no adapters");
-        });
-        QSignalSpy filled(&panel, &qr::ConnectionPanel::filled);
-        panel.start();
-        QVERIFY(filled.wait(10000));
-        QCOMPARE(w.text->crlfText(), INSTRUCTIONS);
-    }
-
-    // Guards against the main window wiring: its own 编辑框1 and 图片框1 get
-    // the panel's output through the address seam.
-    void inTheMainWindow()
-    {
-        QTemporaryDir dir;
-        test::FakeDialogs dialogs;
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = dir.filePath(QStringLiteral("set.ini"));
-        options.dialogs = &dialogs;
-        options.addresses = [] { return std::vector<std::string>{"192.168.1.5", "10.0.0.7"}; };
-        app::MainWindow window(options);
-        QSignalSpy filled(window.connectionPanel(), &qr::ConnectionPanel::filled);
-        QVERIFY(filled.wait(10000));
-        auto* text = window.findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框1"));
-        auto* picture = window.findChild<app::PictureBox*>(QStringLiteral("图片框1"));
-        QVERIFY(text && picture);
-        QCOMPARE(text->crlfText(),
-                 QStringLiteral("本机IP：192.168.1.5\r\n本机IP：10.0.0.7\r\n") + INSTRUCTIONS);
-        QCOMPARE(decoded(picture->picture()), std::string("10.0.0.7"));
-        QVERIFY(dialogs.messages.isEmpty());
-    }
-
-    // Guards against lanAddresses() offering loopback, link-local or
-    // non-IPv4 addresses on the machine the tests run on.
-    void lanAddressesOfThisMachine()
-    {
-        for (const std::string& address : qr::lanAddresses()) {
-            const QHostAddress parsed(QString::fromStdString(address));
-            QCOMPARE(parsed.protocol(), QAbstractSocket::IPv4Protocol);
-            QVERIFY(!parsed.isLoopback());
-            QVERIFY(!parsed.isLinkLocal());
-        }
     }
 };
 
