@@ -32,6 +32,8 @@ bool isSuccessStatus(const QNetworkReply* reply)
     return status >= 200 && status <= 299;
 }
 
+const QString CAPTION = QStringLiteral("请在手机端扫描下方的二维码下载《Velmora》手机端APP。");
+
 } // namespace
 
 QString downloadLookupUrl()
@@ -52,10 +54,14 @@ DownloadDialog::~DownloadDialog() = default;
 
 void DownloadDialog::buildControls()
 {
-    auto* caption = new QLabel(QStringLiteral("请在手机端扫描下方的二维码下载《Velmora》手机端APP。"), this);
+    // Two lines of 16 pixels fill the 32-pixel label; the fonts this
+    // platform offers for the characters space their lines wider, which
+    // would cut the second line off, so the line pitch is set outright.
+    auto* caption = new QLabel(QStringLiteral("<p style=\"margin:0; line-height:16px; -qt-line-height-type:fixed\">%1</p>")
+                                   .arg(CAPTION.toHtmlEscaped()), this);
     caption->setObjectName(QStringLiteral("标签1"));
     caption->setGeometry(16, 8, 384, 32);
-    caption->setTextFormat(Qt::PlainText);
+    caption->setTextFormat(Qt::RichText);
     caption->setWordWrap(true);
     caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette palette = caption->palette();
