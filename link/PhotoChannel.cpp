@@ -1,0 +1,127 @@
+#include "link/PhotoChannel.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace velmora::link {
+namespace {
+
+constexpr std::string_view JPEG_START{"\xFF\xD8", 2};
+constexpr std::string_view JPEG_END{"\xFF\xD9", 2};
+constexpr std::string_view PNG_START{"\x89PNG\r\n\x1A\n", 8};
+// The IEND chunk: zero length, type, and its CRC, which never changes.
+constexpr std::string_view PNG_END{"IEND\xAE\x42\x60\x82", 8};
+// Bytes kept of a dropped transfer, so that a marker behind an image end that
+// straddles two pieces is still seen.
+constexpr std::size_t DISCARD_TAIL = PNG_END.size() + 3;
+
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+} // namespace
+
+PhotoChannel::PhotoChannel(std::size_t bufferLimit) : m_limit(std::max<std::size_t>(bufferLimit, 1)) {}
+
+PhotoChannel::Outcome PhotoChannel::takePiece(std::string_view piece)
+{
+    Outcome out;
+    if (startsWith(piece, END_MARKER)) {
+        if (piece.size() > END_MARKER.size())
+            ++m_mergedAtFront;
+        finish(m_buffer.size(), out);
+        piece.remove_prefix(END_MARKER.size());
+    }
+    m_buffer.append(piece);
+    findMergedMarkers(out);
+    if (m_discarding) {
+        keepTail();
+    } else if (m_buffer.size() > m_limit) {
+        m_discardedKind = imageKind();
+        m_discarding = true;
+        ++m_dropped;
+        keepTail();
+        out.dropped = true;
+    }
+    return out;
+}
+
+// Ends the transfer whose bytes are m_buffer[0, photoEnd) and whose marker
+// follows them; the bytes behind the marker stay as the next transfer.
+void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
+{
+    assert(photoEnd <= m_buffer.size());
+    if (!m_discarding) {
+        // Fewer than the header's bytes leave an empty photo.
+        const std::size_t start = std::min(HEADER_SIZE, photoEnd);
+        out.photos.emplace_back(m_buffer, start, photoEnd - start);
+    }
+    const std::size_t next = std::min(m_buffer.size(), photoEnd + END_MARKER.size());
+    m_buffer.erase(0, next);
+    m_scanFrom = 0;
+    m_discarding = false;
+}
+
+void PhotoChannel::findMergedMarkers(Outcome& out)
+{
+    for (;;) {
+        const std::size_t pos = std::string_view(m_buffer).find(END_MARKER, m_scanFrom);
+        if (pos == std::string_view::npos)
+            break;
+        if (endsImage(pos)) {
+            ++m_mergedAfterImage;
+            finish(pos, out);
+            continue;
+        }
+        m_scanFrom = pos + 1;
+    }
+    const std::size_t tail = END_MARKER.size() - 1;
+    m_scanFrom = std::max(m_scanFrom, m_buffer.size() > tail ? m_buffer.size() - tail : 0);
+}
+
+PhotoChannel::ImageKind PhotoChannel::imageKind() const
+{
+    if (m_discarding)
+        return m_discardedKind;
+    const std::string_view photo = std::string_view(m_buffer).substr(std::min(HEADER_SIZE, m_buffer.size()));
+    if (startsWith(photo, JPEG_START))
+        return ImageKind::Jpeg;
+    if (startsWith(photo, PNG_START))
+        return ImageKind::Png;
+    return photo.size() < PNG_START.size() ? ImageKind::Unknown : ImageKind::Other;
+}
+
+bool PhotoChannel::endsImage(std::size_t markerPos) const
+{
+    const std::string_view before = std::string_view(m_buffer).substr(0, markerPos);
+    // The image's end must not overlap the header or the image's start; of a
+    // dropped transfer only its tail is left to look at.
+    const auto ends = [&](std::string_view start, std::string_view end) {
+        const std::size_t least = m_discarding ? end.size() : HEADER_SIZE + start.size() + end.size();
+        return markerPos >= least && endsWith(before, end);
+    };
+    switch (imageKind()) {
+    case ImageKind::Jpeg:
+        return ends(JPEG_START, JPEG_END);
+    case ImageKind::Png:
+        return ends(PNG_START, PNG_END);
+    default:
+        return false;
+    }
+}
+
+void PhotoChannel::keepTail()
+{
+    const std::size_t keep = std::min(DISCARD_TAIL, m_buffer.size());
+    m_buffer.erase(0, m_buffer.size() - keep);
+    m_buffer.shrink_to_fit();
+    m_scanFrom = 0;
+}
+
+} // namespace velmora::link

@@ -1,0 +1,73 @@
+#pragma once
+
+// The photo channel: the phone sends each photo as a 4-byte header, the image
+// file's bytes and the end marker 02 02 02 02, written on its own, with no
+// length anywhere. This class cuts photos out of the pieces the network
+// delivers, whatever their boundaries.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::link {
+
+class PhotoChannel {
+public:
+    // A transfer larger than this without an end marker is dropped: no phone
+    // photo comes near it, and a sender that never ends must not fill memory.
+    static constexpr std::size_t DEFAULT_BUFFER_LIMIT = std::size_t{512} * 1024 * 1024;
+    static constexpr std::size_t HEADER_SIZE = 4;
+    static constexpr std::string_view END_MARKER{"\x02\x02\x02\x02", 4};
+
+    // `bufferLimit` in bytes, at least 1 (tests use small limits).
+    explicit PhotoChannel(std::size_t bufferLimit = DEFAULT_BUFFER_LIMIT);
+
+    struct Outcome {
+        // Photos completed by this piece, oldest first; usually none or one.
+        // A photo may be empty (a transfer of fewer than eight bytes).
+        std::vector<std::string> photos;
+        // True when this piece took the transfer past the limit and it was
+        // dropped; bytes are then ignored until its end marker.
+        bool dropped = false;
+    };
+
+    // Takes one received piece, of any length (the empty piece included).
+    // A transfer completes when
+    //  - the piece begins with the end marker: the photo is what came before
+    //    this piece less the header, and the piece's further bytes begin the
+    //    next transfer (when the phone's marker and the next header were
+    //    merged into one read, counted in mergedAtFront());
+    //  - an end marker further on, possibly split over two pieces, directly
+    //    follows the end of a JPEG (FF D9) or PNG (IEND chunk) image that the
+    //    photo began with (FF D8, or the PNG signature): the marker merged
+    //    with the photo's last bytes, counted in mergedAfterImage().
+    // Any other marker is photo data. Never throws except std::bad_alloc.
+    Outcome takePiece(std::string_view piece);
+
+    std::size_t bufferedBytes() const { return m_buffer.size(); }
+    std::uint64_t mergedAtFront() const { return m_mergedAtFront; }
+    std::uint64_t mergedAfterImage() const { return m_mergedAfterImage; }
+    std::uint64_t droppedTransfers() const { return m_dropped; }
+
+private:
+    enum class ImageKind { Unknown, Jpeg, Png, Other };
+
+    void finish(std::size_t photoEnd, Outcome& out);
+    void findMergedMarkers(Outcome& out);
+    ImageKind imageKind() const;
+    bool endsImage(std::size_t markerPos) const;
+    void keepTail();
+
+    std::size_t m_limit;
+    std::string m_buffer;          // the current transfer, header included
+    std::size_t m_scanFrom = 0;    // where a merged marker may still begin
+    bool m_discarding = false;     // the transfer passed the limit
+    ImageKind m_discardedKind = ImageKind::Unknown;
+    std::uint64_t m_mergedAtFront = 0;
+    std::uint64_t m_mergedAfterImage = 0;
+    std::uint64_t m_dropped = 0;
+};
+
+} // namespace velmora::link

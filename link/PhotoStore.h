@@ -1,0 +1,71 @@
+#pragma once
+
+// Where a received photo goes and how it is written. Photo names come from
+// the phone as GBK text with "\" between directory levels; a name holding
+// "_" (a student without an ID-card number) is filed under "无身份证照片".
+// Nothing is ever written outside the receive directory, and a photo already
+// stored is only ever replaced whole.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace velmora::link {
+
+struct StoreResult {
+    enum class Status {
+        Stored,       // the file now holds the bytes
+        AlreadyThere, // an empty list entry found a file in its place and kept it
+        NoName,       // the name is empty or names a directory: nothing written
+        EmptyPhoto,   // no bytes to store: an earlier photo of that name is kept
+        UnsafeName,   // the name would leave the receive directory: nothing written
+        WriteFailed,  // a directory or the file could not be written
+    };
+
+    Status status = Status::NoName;
+    // The file-name part of the name as GBK text: what follows its last "\",
+    // or the whole name. This is what the window shows.
+    std::string fileName;
+    // For the log: the path tried and the reason, UTF-8; empty when stored.
+    std::string detail;
+
+    bool ok() const { return status == Status::Stored || status == Status::AlreadyThere; }
+};
+
+// The GBK name of the folder for photos whose name holds "_".
+extern const std::string NO_ID_FOLDER_GBK;
+
+// The file-name part of a GBK photo name: the bytes after its last "\" found
+// on a character boundary, or the whole name when it has none.
+std::string photoFileName(std::string_view gbkName);
+
+// Whether a GBK photo name stays inside the receive directory: no level (split
+// at "\" and at "/", which Windows takes as a separator too) is empty or made
+// only of dots and blanks (".", "..", "..." and the like), no level holds ":"
+// (a drive letter or an alternate stream), and no byte is zero. An empty name
+// is not safe.
+bool isSafePhotoName(std::string_view gbkName);
+
+// Stores `photo` under the GBK name `gbkName` in `receiveDirectory`, which must
+// exist already: a directory that is missing is most likely an unplugged drive
+// or a mistyped path, and photos are not scattered into a new one.
+//  - Directory part (the name up to its last "\"): made under the receive
+//    directory, parents included.
+//  - A name holding "_" goes to receive directory / 无身份证照片 / name, with
+//    the directories it needs made.
+//  - The bytes go to a temporary file in the target's directory, which is
+//    flushed, closed and renamed over the target; on any failure the temporary
+//    file is removed and an earlier photo of that name stays as it was.
+// Returns the outcome; never throws except std::bad_alloc.
+StoreResult storePhoto(const std::filesystem::path& receiveDirectory, std::string_view gbkName,
+                       std::string_view photo);
+
+// The name list's entry `entry` of the photo name `gbkName`: the directory
+// part of `gbkName` is made as for a photo, then an empty file is created at
+// the path the photo rules give for `entry` (under 无身份证照片 when `gbkName`
+// holds "_"), but only when nothing exists there yet: a stored photo is never
+// replaced by it. Returns Stored, AlreadyThere or why nothing was written.
+StoreResult storeListEntry(const std::filesystem::path& receiveDirectory,
+                           std::string_view gbkName, std::string_view entry);
+
+} // namespace velmora::link
