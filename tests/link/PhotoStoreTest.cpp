@@ -1,0 +1,185 @@
+// Where photos are stored and how: GBK names with "\" levels and the
+// 无身份证照片 folder for names holding "_", names that try to leave the
+// receive directory, and writes that never destroy an earlier photo. GBK
+// bytes were taken from Python's codecs: 学生 D1 A7 C9 FA, 班 B0 E0,
+// 乗 81 5C ("\" trail), 俖 82 5F ("_" trail).
+
+#include "link/PhotoStore.h"
+
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace fs = std::filesystem;
+using velmora::link::StoreResult;
+using velmora::link::storeListEntry;
+using velmora::link::storePhoto;
+using velmora::test::TempTree;
+using Status = StoreResult::Status;
+
+namespace {
+
+fs::path utf8Path(const std::string& utf8)
+{
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+struct PlaceCase {
+    const char* name;
+    std::string gbkName;
+    std::string storedAt;           // UTF-8, relative to the receive directory
+    std::string fileName;           // GBK, what the window shows
+    std::string alsoMadeDirectory;  // UTF-8, "" for none
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+
+class PlaceTable : public testing::TestWithParam<PlaceCase> {};
+
+// Guards against names split inside a double-byte character, files for
+// students without an ID-card number landing beside the others, and photos
+// lost because a directory they need was not made.
+TEST_P(PlaceTable, StoresWhereTheNameSays)
+{
+    const PlaceCase& c = GetParam();
+    TempTree tree;
+    const fs::path receive = tree.root() / "recv";
+    fs::create_directory(receive);
+    const StoreResult result = storePhoto(receive, c.gbkName, "JPEG-BYTES");
+    EXPECT_EQ(result.status, Status::Stored) << result.detail;
+    EXPECT_EQ(result.fileName, c.fileName);
+    EXPECT_EQ(TempTree::read(receive / utf8Path(c.storedAt)), "JPEG-BYTES");
+    if (!c.alsoMadeDirectory.empty()) {
+        EXPECT_TRUE(fs::is_directory(receive / utf8Path(c.alsoMadeDirectory)));
+    }
+    // Exactly one file: no temporary file is left behind.
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(receive))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, PlaceTable, testing::Values(
+    PlaceCase{"Plain", "c.jpg", "c.jpg", "c.jpg", ""},
+    PlaceCase{"Levels", "a\\b\\c.jpg", "a/b/c.jpg", "c.jpg", ""},
+    PlaceCase{"NoIdNumber", "\xD1\xA7\xC9\xFA_1.jpg", "无身份证照片/学生_1.jpg", "\xD1\xA7\xC9\xFA_1.jpg", ""},
+    // The directory part is made under the receive directory as well.
+    PlaceCase{"NoIdNumberWithLevel", "\xB0\xE0" "1\\\xD1\xA7\xC9\xFA_1.jpg", "无身份证照片/班1/学生_1.jpg",
+              "\xD1\xA7\xC9\xFA_1.jpg", "班1"},
+    PlaceCase{"BackslashTrail", "\x81\x5C.jpg", "乗.jpg", "\x81\x5C.jpg", ""},
+    PlaceCase{"BackslashTrailLastLevel", "x\\\x81\x5C", "x/乗", "\x81\x5C", ""},
+    PlaceCase{"UnderscoreTrail", "\x82\x5F.jpg", "俖.jpg", "\x82\x5F.jpg", ""},
+    PlaceCase{"ForwardSlashLevel", "a/b.jpg", "a/b.jpg", "a/b.jpg", ""},
+    PlaceCase{"DotsInsideName", "a..b.jpg", "a..b.jpg", "a..b.jpg", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedCase {
+    const char* name;
+    std::string gbkName;
+    Status status;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedTable : public testing::TestWithParam<RefusedCase> {};
+
+// Guards against a phone (or anyone on the network) writing outside the
+// receive directory: every attempt leaves the whole file system tree around
+// it, inside and outside, exactly as it was.
+TEST_P(RefusedTable, TouchesNothing)
+{
+    const RefusedCase& c = GetParam();
+    TempTree tree;
+    const fs::path receive = tree.root() / "recv";
+    fs::create_directories(receive / "sub");
+    TempTree::write(tree.root() / "outside" / "x.jpg", "KEEP");
+    TempTree::write(receive / "x.jpg", "KEEP");
+    const auto before = tree.snapshot();
+    const StoreResult photo = storePhoto(receive / "", c.gbkName, "EVIL");
+    EXPECT_EQ(photo.status, c.status);
+    const StoreResult entry = storeListEntry(receive / "", c.gbkName, c.gbkName);
+    EXPECT_FALSE(entry.ok());
+    EXPECT_EQ(tree.snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RefusedTable, testing::Values(
+    RefusedCase{"ParentLevel", "..\\outside\\x.jpg", Status::UnsafeName},
+    RefusedCase{"ParentInside", "sub\\..\\..\\outside\\x.jpg", Status::UnsafeName},
+    RefusedCase{"ParentWithSlash", "../outside/x.jpg", Status::UnsafeName},
+    RefusedCase{"ParentMixed", "sub/..\\..\\outside\\x.jpg", Status::UnsafeName},
+    RefusedCase{"ThreeDots", "...\\x.jpg", Status::UnsafeName},
+    RefusedCase{"DotsAndBlank", ". .\\x.jpg", Status::UnsafeName},
+    RefusedCase{"LeadingBackslash", "\\tmp\\x.jpg", Status::UnsafeName},
+    RefusedCase{"LeadingSlash", "/tmp/x.jpg", Status::UnsafeName},
+    RefusedCase{"UncPath", "\\\\server\\share\\x.jpg", Status::UnsafeName},
+    RefusedCase{"DriveLetter", "C:\\x.jpg", Status::UnsafeName},
+    RefusedCase{"DriveRelative", "C:x.jpg", Status::UnsafeName},
+    RefusedCase{"Stream", "x.jpg:evil", Status::UnsafeName},
+    RefusedCase{"EmptyLevel", "sub\\\\x.jpg", Status::UnsafeName},
+    RefusedCase{"CurrentLevel", ".\\x.jpg", Status::UnsafeName},
+    RefusedCase{"NulByte", std::string("x.jpg\0../../y", 13), Status::UnsafeName},
+    RefusedCase{"NoIdParent", "..\\a_1.jpg", Status::UnsafeName},
+    RefusedCase{"Empty", "", Status::NoName},
+    RefusedCase{"DirectoryOnly", "sub\\", Status::NoName}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Replace, never destroy: a new photo replaces an earlier one whole, and a
+// write that cannot happen leaves the earlier one as it was.
+TEST(PhotoReplace, NewPhotoReplacesTheOldWhole)
+{
+    TempTree tree;
+    TempTree::write(tree.root() / "x.jpg", std::string(1000, 'o'));
+    EXPECT_EQ(storePhoto(tree.root(), "x.jpg", "new").status, Status::Stored);
+    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "new");
+    EXPECT_EQ(tree.snapshot().size(), 1u);
+}
+
+TEST(PhotoReplace, FailedWriteKeepsTheOldAndNoTemporaryFile)
+{
+    TempTree tree;
+    // A directory where the photo should go: the rename must fail.
+    fs::create_directories(tree.root() / "x.jpg" / "inner");
+    TempTree::write(tree.root() / "x.jpg" / "inner" / "old.jpg", "old");
+    const auto before = tree.snapshot();
+    const StoreResult result = storePhoto(tree.root(), "x.jpg", "new");
+    EXPECT_EQ(result.status, Status::WriteFailed);
+    EXPECT_FALSE(result.detail.empty());
+    EXPECT_EQ(tree.snapshot(), before);
+}
+
+TEST(PhotoReplace, EmptyPhotoKeepsTheOld)
+{
+    TempTree tree;
+    TempTree::write(tree.root() / "x.jpg", "old");
+    EXPECT_EQ(storePhoto(tree.root(), "x.jpg", "").status, Status::EmptyPhoto);
+    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "old");
+}
+
+// A receive directory that is gone (an unplugged drive) is reported, not
+// made anew somewhere else.
+TEST(PhotoReplace, MissingReceiveDirectoryIsNotMade)
+{
+    TempTree tree;
+    const StoreResult result = storePhoto(tree.root() / "gone" / "", "a\\x.jpg", "new");
+    EXPECT_EQ(result.status, Status::WriteFailed);
+    EXPECT_FALSE(fs::exists(tree.root() / "gone"));
+}
+
+// The name list's entries are empty files that must never replace a photo.
+TEST(ListEntry, MadeOnlyWhereNothingIs)
+{
+    TempTree tree;
+    TempTree::write(tree.root() / "a" / "b.jpg", "PHOTO");
+    EXPECT_EQ(storeListEntry(tree.root(), "a\\b.jpg||a\\c.jpg", "a\\b.jpg").status, Status::AlreadyThere);
+    EXPECT_EQ(TempTree::read(tree.root() / "a" / "b.jpg"), "PHOTO");
+    EXPECT_EQ(storeListEntry(tree.root(), "a\\b.jpg||a\\c.jpg", "a\\c.jpg").status, Status::Stored);
+    EXPECT_TRUE(fs::exists(tree.root() / "a" / "c.jpg"));
+    EXPECT_EQ(fs::file_size(tree.root() / "a" / "c.jpg"), 0u);
+    // "_" in the photo name files the entry under 无身份证照片.
+    EXPECT_EQ(storeListEntry(tree.root(), "d_1.jpg||e.jpg", "e.jpg").status, Status::Stored);
+    EXPECT_TRUE(fs::exists(tree.root() / utf8Path("无身份证照片") / "e.jpg"));
+}
+
+} // namespace
