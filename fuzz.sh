@@ -18,8 +18,11 @@ for target in $targets; do
     seeds=fuzz/corpus/${target#fuzz_}
     work=build-fuzz/corpus/${target#fuzz_}
     mkdir -p "$work" "$seeds"
+    # fuzz/<target>.flags holds options of the target's own, one per line.
+    flags=()
+    [[ -f fuzz/$target.flags ]] && mapfile -t flags < <(grep -v '^#' fuzz/$target.flags)
     echo "== $target for ${seconds}s"
-    if ! build-fuzz/fuzz/$target "$work" "$seeds" -max_total_time="$seconds" \
+    if ! build-fuzz/fuzz/$target "$work" "$seeds" "${flags[@]}" -max_total_time="$seconds" \
             -artifact_prefix=build-fuzz/findings/$target- -print_final_stats=1 2>&1 \
             | grep -E "^(#[0-9]+ +DONE|==[0-9]+==ERROR|SUMMARY|stat::number_of_executed_units)"; then
         :

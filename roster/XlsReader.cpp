@@ -1,10 +1,15 @@
 #include "roster/XlsReader.h"
 
+#include "roster/CompoundFileCheck.h"
+
 #include <freexl.h>
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 namespace velmora::roster {
 namespace {
@@ -32,6 +37,24 @@ std::string cellText(const FreeXL_CellValue& value)
     }
 }
 
+// A roster workbook is a few hundred kilobytes; far larger files are not
+// read into memory for the check.
+constexpr std::streamsize MAX_CHECKED_SIZE = 256 * 1024 * 1024;
+
+bool passesContainerCheck(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    const std::streamsize size = in.tellg();
+    if (size < 0 || size > MAX_CHECKED_SIZE)
+        return false;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    return in.good() && isSoundCompoundFile(bytes);
+}
+
 } // namespace
 
 std::string generalNumberText(double value)
@@ -50,6 +73,8 @@ std::string generalNumberText(double value)
 
 std::optional<Worksheet> readFirstWorksheet(const std::string& path)
 {
+    if (!passesContainerCheck(path))
+        return std::nullopt;
     const void* raw = nullptr;
     // FreeXL can report success without a handle, e.g. for a text spanning
     // more than two records; that file is as unreadable as any other.

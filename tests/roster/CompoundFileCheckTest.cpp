@@ -1,0 +1,96 @@
+// The container check that stands between a picked file and FreeXL. FreeXL
+// trusts the compound file's fields; each damaged field below made it read
+// past its buffers (found by fuzzing) or could send it round a loop.
+
+#include "XlsTestTools.h"
+
+#include "roster/CompoundFileCheck.h"
+#include "roster/TemplateExport.h"
+#include "roster/XlsReader.h"
+#include "roster/XlsWorkbook.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using namespace velmora::roster;
+using velmora::test::ScratchDir;
+using Bytes = std::vector<std::uint8_t>;
+
+void put32(Bytes& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t get32(const Bytes& b, std::size_t at)
+{
+    return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | std::uint32_t(b.at(at + 3)) << 24;
+}
+
+Bytes templateBytes()
+{
+    ScratchDir dir;
+    XlsWorkbook excel;
+    EXPECT_TRUE(writeTemplate(excel, dir.file("t.xls")));
+    return velmora::test::readBytes(dir.file("t.xls"));
+}
+
+std::size_t directoryOffset(const Bytes& file) { return 512 + 512 * std::size_t(get32(file, 0x30)); }
+
+struct Damage {
+    const char* name;
+    std::function<void(Bytes&)> apply;
+};
+
+void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
+
+class DamagedContainer : public testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedContainer, IsRefusedBeforeFreexlReadsIt)
+{
+    Bytes file = templateBytes();
+    ASSERT_TRUE(isSoundCompoundFile(file));
+    GetParam().apply(file);
+    EXPECT_FALSE(isSoundCompoundFile(file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DamagedContainer, testing::Values(
+    Damage{"signature", [](Bytes& f) { f[0] = 0; }},
+    Damage{"sectorShift", [](Bytes& f) { f[0x1E] = 10; }},
+    Damage{"truncatedToHeader", [](Bytes& f) { f.resize(512); }},
+    // The entry's name length is the size of a copy out of a 64-byte field.
+    Damage{"rootNameLength", [](Bytes& f) { f[directoryOffset(f) + 0x40] = 0xFF; f[directoryOffset(f) + 0x41] = 0xFF; }},
+    // Unused entries' names are converted too.
+    Damage{"unusedEntryNameLength", [](Bytes& f) { f[directoryOffset(f) + 0x40] = 0; f[directoryOffset(f) + 0x41] = 0x16; f[directoryOffset(f) + 0x42] = 0; }},
+    Damage{"oddNameLength", [](Bytes& f) { f[directoryOffset(f) + 128 + 0x40] = 17; }},
+    Damage{"entryType", [](Bytes& f) { f[directoryOffset(f) + 128 + 0x42] = 9; }},
+    Damage{"fatSectorOutsideFile", [](Bytes& f) { put32(f, 0x4C, 0x00FFFFFF); }},
+    Damage{"directoryOutsideFile", [](Bytes& f) { put32(f, 0x30, 0x00FFFFFF); }},
+    Damage{"fatEntryOutsideFile", [](Bytes& f) { put32(f, 512 + 512 * std::size_t(get32(f, 0x4C)), 0x7FFFFFFF); }},
+    Damage{"directoryLoop", [](Bytes& f) {
+        const std::uint32_t dir = get32(f, 0x30);
+        put32(f, 512 + 512 * std::size_t(get32(f, 0x4C)) + 4 * dir, dir);
+    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CompoundFileCheck, AcceptsWorkbooksOfOtherWriters)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("xlwt.xls");
+    ASSERT_EQ(std::system((velmora::test::SYSTEM_PYTHON + " -c \"import xlwt; w=xlwt.Workbook(); "
+                           "w.add_sheet('S').write(0,0,'x'); w.save('" + path + "')\"").c_str()), 0);
+    EXPECT_TRUE(isSoundCompoundFile(velmora::test::readBytes(path)));
+}
+
+TEST(CompoundFileCheck, FuzzFoundDamagedNamesReadAsUnreadable)
+{
+    // Before the check, FreeXL copied 65535 and 5632 bytes out of a 64-byte
+    // name field with these files.
+    EXPECT_EQ(readFirstWorksheet(VELMORA_TEST_DATA_DIR "/damaged-directory-name.xls"), std::nullopt);
+    EXPECT_EQ(readFirstWorksheet(VELMORA_TEST_DATA_DIR "/damaged-root-name.xls"), std::nullopt);
+}
+
+} // namespace
