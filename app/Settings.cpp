@@ -43,8 +43,13 @@ bool Settings::setReceiveDirectory(const QString& directory) const
         && (existing.size() > MAX_FILE_SIZE || !existing.open(QIODevice::ReadOnly)))
         return false; // rewriting it blind would lose what else it holds
     existing.close();
-    const std::string updated = iniWrite(readFile(m_filePath), SECTION, KEY,
-                                         platform::utf8ToGbk(directory.toStdString()));
+    const std::string value = platform::utf8ToGbk(directory.toStdString());
+    // A folder name GBK cannot hold would come back at the next start as a
+    // different path (its characters turned into "?"), and photos would go
+    // nowhere; such a choice holds for this run only.
+    if (platform::gbkToUtf8(value) != directory.toStdString())
+        return false;
+    const std::string updated = iniWrite(readFile(m_filePath), SECTION, KEY, value);
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -15,8 +15,9 @@ public:
     QString receiveDirectory(const QString& fallback) const;
 
     // Stores `directory`, keeping everything else in the file; the file is
-    // replaced whole, so a failed write leaves the old one intact. Returns
-    // whether the file was written.
+    // replaced whole, so a failed write leaves the old one intact. A
+    // directory whose name GBK cannot hold is not stored. Returns whether the
+    // file was written.
     bool setReceiveDirectory(const QString& directory) const;
 
     QString filePath() const { return m_filePath; }
