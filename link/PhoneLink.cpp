@@ -1,20 +1,163 @@
 #include "link/PhoneLink.h"
 
+#include "app/widgets/CrlfTextEdit.h"
+#include "app/widgets/PictureBox.h"
 #include "link/TcpServer.h"
+#include "platform/Codepage.h"
+#include "platform/UserDialogs.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPalette>
+
+#include <exception>
+#include <string_view>
+
+Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
 
 namespace velmora::link {
+namespace {
+
+template <typename T>
+T* control(const QWidget* window, const char16_t* name)
+{
+    return window ? window->findChild<T*>(QString::fromUtf16(name)) : nullptr;
+}
+
+std::string_view bytesOf(const QByteArray& bytes)
+{
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString fromGbk(const std::string& gbk)
+{
+    return QString::fromStdString(platform::gbkToUtf8(gbk));
+}
+
+// The photo decoded no larger than the preview box, aspect kept: decoding a
+// 12-megapixel photo at full size would stall the window for each photo.
+QImage decodePreview(const QByteArray& photo)
+{
+    QBuffer buffer;
+    buffer.setData(photo);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize full = reader.size();
+    if (full.isValid() && (full.width() > PhoneLink::PREVIEW_WIDTH || full.height() > PhoneLink::PREVIEW_HEIGHT))
+        reader.setScaledSize(full.scaled(PhoneLink::PREVIEW_WIDTH, PhoneLink::PREVIEW_HEIGHT, Qt::KeepAspectRatio));
+    return reader.read();
+}
+
+} // namespace
 
 PhoneLink::PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photoServer,
                      platform::UserDialogs* dialogs, QObject* parent)
     : QObject(parent), m_window(window), m_commandServer(commandServer),
       m_photoServer(photoServer), m_dialogs(dialogs)
 {
+    if (m_commandServer) {
+        connect(m_commandServer, &TcpServer::clientConnected, this, &PhoneLink::rememberPhone);
+        connect(m_commandServer, &TcpServer::dataArrived, this, &PhoneLink::takeCommandPiece);
+    }
+    if (m_photoServer)
+        connect(m_photoServer, &TcpServer::dataArrived, this, &PhoneLink::takePhotoPiece);
+    if (auto* fileName = control<QLabel>(m_window, u"标签11"))
+        m_fileNameColour = fileName->palette().color(QPalette::WindowText);
 }
 
 PhoneLink::~PhoneLink() = default;
 
 void PhoneLink::sendRoster()
 {
+    auto* roster = control<app::CrlfTextEdit>(m_window, u"编辑框2");
+    const QString text = roster ? roster->crlfText() : QString();
+    if (text.isEmpty()) {
+        m_dialogs->showMessage(m_window, QStringLiteral("请复制电子表格的学生名册到名册框里！"));
+        return;
+    }
+    const QString phone = QString::fromStdString(m_session.phoneAddress());
+    // A roster sent to a phone that has gone would be lost without a word.
+    if (phone.isEmpty() || !m_commandServer || !m_commandServer->isConnected(phone)) {
+        m_dialogs->showMessage(m_window, QStringLiteral("手机未连接！"));
+        return;
+    }
+    const QString message = QStringLiteral("STAT||") + text + QStringLiteral("||END");
+    const std::string gbk = platform::utf8ToGbk(message.toStdString());
+    if (!m_commandServer->send(phone, QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size()))))
+        qCWarning(lcPhoneLink) << "roster not sent: the phone at" << phone << "has gone";
+}
+
+void PhoneLink::rememberPhone(const QString& client)
+{
+    m_session.rememberPhone(client.toStdString());
+}
+
+void PhoneLink::takeCommandPiece(const QString& client, const QByteArray& piece)
+{
+    try {
+        const auto result = m_session.takeCommandPiece(bytesOf(piece), receiveDirectory());
+        if (result.outcome == CommandChannel::Outcome::BufferDropped)
+            qCWarning(lcPhoneLink) << "command bytes from" << client << "dropped: no name message within"
+                                   << CommandChannel::DEFAULT_BUFFER_LIMIT << "bytes";
+        if (result.listEntry && !result.listEntry->ok())
+            qCWarning(lcPhoneLink) << "name-list entry not made:" << QString::fromStdString(result.listEntry->detail);
+    } catch (const std::exception& error) {
+        qCWarning(lcPhoneLink) << "command piece from" << client << "not taken:" << error.what();
+    }
+}
+
+void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
+{
+    try {
+        const auto result = m_session.takePhotoPiece(bytesOf(piece), receiveDirectory());
+        if (result.transferDropped)
+            qCWarning(lcPhoneLink) << "photo from" << client << "dropped: larger than"
+                                   << PhotoChannel::DEFAULT_BUFFER_LIMIT << "bytes without an end marker";
+        for (const auto& received : result.photos) {
+            if (!received.store.ok())
+                qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(received.store.detail);
+        }
+        if (!result.photos.empty())
+            showPhoto(result.photos.back());
+    } catch (const std::exception& error) {
+        qCWarning(lcPhoneLink) << "photo piece from" << client << "not taken:" << error.what();
+    }
+}
+
+// Read at the moment of use: the user may choose another directory between
+// two photos.
+std::filesystem::path PhoneLink::receiveDirectory() const
+{
+    const auto* box = control<QLineEdit>(m_window, u"目录编辑框1");
+    return std::filesystem::path(box ? box->text().toStdU16String() : std::u16string());
+}
+
+// When one piece completes several photos, the window shows the last; the
+// count, the photo and the name change together, after the stores.
+void PhoneLink::showPhoto(const PhoneLinkSession::ReceivedPhoto& received)
+{
+    if (auto* count = control<QLabel>(m_window, u"标签4"))
+        count->setText(QString::number(received.count));
+    if (auto* preview = control<app::PictureBox>(m_window, u"图片框3")) {
+        const QByteArray bytes(received.photo.data(), static_cast<qsizetype>(received.photo.size()));
+        preview->setPicture(bytes, decodePreview(bytes));
+    }
+    auto* fileName = control<QLabel>(m_window, u"标签11");
+    if (!fileName)
+        return;
+    const QString name = fromGbk(received.store.fileName);
+    QPalette palette = fileName->palette();
+    if (received.store.ok()) {
+        fileName->setText(name);
+        palette.setColor(QPalette::WindowText, m_fileNameColour);
+    } else {
+        fileName->setText(QStringLiteral("保存失败：") + name);
+        palette.setColor(QPalette::WindowText, Qt::red);
+    }
+    fileName->setPalette(palette);
 }
 
 } // namespace velmora::link

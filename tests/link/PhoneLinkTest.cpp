@@ -1,0 +1,373 @@
+// The phone link in the real main window, offscreen, with real loopback
+// sockets playing the phone: the roster's exact bytes, name messages in odd
+// pieces, photos stored bit-exact with the count, preview and file name
+// shown, reconnects, names that try to leave the receive directory, and real
+// JPEG photos whose end marker follows the last byte with no pause.
+
+#include "app/MainWindow.h"
+#include "app/widgets/CrlfTextEdit.h"
+#include "app/widgets/PictureBox.h"
+#include "link/PhoneLink.h"
+#include "link/TcpServer.h"
+#include "tests/support/FakeDialogs.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace velmora;
+
+namespace {
+
+const QByteArray MARKER("\x02\x02\x02\x02", 4);
+const QByteArray HEADER("\x00\x00\x00\x00", 4);
+
+QByteArray sha256(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// A photo-like JPEG: a gradient with some noise, so sizes and bytes vary.
+QByteArray makeJpeg(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, width, height);
+    gradient.setColorAt(0, QColor::fromHsv((seed * 37) % 360, 200, 220));
+    gradient.setColorAt(1, QColor::fromHsv((seed * 91) % 360, 120, 60));
+    painter.fillRect(image.rect(), gradient);
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect(), Qt::AlignCenter, QString::number(seed));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 85);
+    return bytes;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class PhoneLinkTest : public QObject {
+    Q_OBJECT
+
+private:
+    // One phone: a command and a photo connection to the window's servers.
+    struct Phone {
+        std::unique_ptr<QTcpSocket> command;
+        std::unique_ptr<QTcpSocket> photo;
+        QString client; // the command connection's client address on the PC
+    };
+
+    std::unique_ptr<app::MainWindow> m_window;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::FakeDialogs m_dialogs;
+    qint64 m_commandBytes = 0; // bytes the command server has delivered
+    qint64 m_photoBytes = 0;
+
+    QString receiveDirectory() const { return m_dir->filePath(QStringLiteral("recv")) + QLatin1Char('/'); }
+    template <typename T> T* control(const char16_t* name) const
+    {
+        return m_window->findChild<T*>(QString::fromUtf16(name));
+    }
+    QString count() const { return control<QLabel>(u"标签4")->text(); }
+    QString shownName() const { return control<QLabel>(u"标签11")->text(); }
+    bool nameInRed() const
+    {
+        return control<QLabel>(u"标签11")->palette().color(QPalette::WindowText) == QColor(Qt::red);
+    }
+    const link::PhoneLink* phoneLink() const { return m_window->findChild<link::PhoneLink*>(); }
+
+    Phone connectPhone(bool withPhoto = true)
+    {
+        Phone phone;
+        QSignalSpy connected(m_window->commandServer(), &link::TcpServer::clientConnected);
+        phone.command = std::make_unique<QTcpSocket>();
+        phone.command->connectToHost(QHostAddress::LocalHost, m_window->commandServer()->serverPort());
+        if (!phone.command->waitForConnected(5000) || !connected.wait(5000))
+            return phone;
+        phone.client = connected.first().first().toString();
+        if (withPhoto) {
+            phone.photo = std::make_unique<QTcpSocket>();
+            phone.photo->connectToHost(QHostAddress::LocalHost, m_window->photoServer()->serverPort());
+            phone.photo->waitForConnected(5000);
+        }
+        return phone;
+    }
+
+    // Writes `bytes` and waits until the server has delivered them all, so
+    // that the next write arrives as a piece of its own.
+    bool sendAndWait(QTcpSocket& socket, const QByteArray& bytes, link::TcpServer* server, qint64& delivered)
+    {
+        QSignalSpy arrived(server, &link::TcpServer::dataArrived);
+        socket.write(bytes);
+        socket.flush();
+        const qint64 expected = delivered + bytes.size();
+        while (delivered < expected) {
+            if (arrived.isEmpty() && !arrived.wait(10000))
+                return false;
+            while (!arrived.isEmpty())
+                delivered += arrived.takeFirst().at(1).toByteArray().size();
+        }
+        return true;
+    }
+    bool command(Phone& phone, const QByteArray& bytes)
+    {
+        return sendAndWait(*phone.command, bytes, m_window->commandServer(), m_commandBytes);
+    }
+    bool photoBytes(Phone& phone, const QByteArray& bytes)
+    {
+        return sendAndWait(*phone.photo, bytes, m_window->photoServer(), m_photoBytes);
+    }
+    bool sendPhoto(Phone& phone, const QByteArray& nameMessage, const QByteArray& photo)
+    {
+        return command(phone, nameMessage) && photoBytes(phone, HEADER + photo) && photoBytes(phone, MARKER);
+    }
+    // Waits until 标签4 shows `expected`.
+    bool waitForCount(int expected)
+    {
+        QSignalSpy arrived(m_window->photoServer(), &link::TcpServer::dataArrived);
+        while (count() != QString::number(expected)) {
+            if (!arrived.wait(10000))
+                return false;
+        }
+        return true;
+    }
+    QByteArray stored(const QString& relative) const { return readFile(receiveDirectory() + relative); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(receiveDirectory()));
+        m_dialogs = test::FakeDialogs();
+        app::MainWindowOptions options;
+        options.commandPort = 0;
+        options.photoPort = 0;
+        options.settingsFile = m_dir->filePath(QStringLiteral("set.ini"));
+        options.dialogs = &m_dialogs;
+        options.startPanel = false;
+        m_window = std::make_unique<app::MainWindow>(options);
+        control<QLineEdit>(u"目录编辑框1")->setText(receiveDirectory());
+        m_commandBytes = m_photoBytes = 0;
+    }
+    void cleanup() { m_window.reset(); }
+
+    // The roster goes to the most recent phone as GBK bytes framed by
+    // "STAT||" and "||END", rows separated by CR LF; the two messages come in
+    // their order, and a phone that has gone gets a message, not a lost send.
+    void rosterGoesToTheLatestPhoneAsGbk()
+    {
+        auto* send = control<QPushButton>(u"按钮1");
+        send->click();
+        QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("请复制电子表格的学生名册到名册框里！")});
+        control<app::CrlfTextEdit>(u"编辑框2")->setCrlfText(QStringLiteral("x"));
+        send->click();
+        QCOMPARE(m_dialogs.messages.last(), QStringLiteral("手机未连接！"));
+
+        Phone first = connectPhone(false);
+        Phone second = connectPhone(false);
+        QVERIFY(first.command && second.command);
+        control<app::CrlfTextEdit>(u"编辑框2")->setCrlfText(
+            QStringLiteral("1234\t张三\t110101200001011234\t01\r\n1234\t李四\t\t02"));
+        m_dialogs.messages.clear();
+        send->click();
+        QVERIFY(m_dialogs.messages.isEmpty());
+        // GBK bytes from Python's codec: 张三 D5 C5 C8 FD, 李四 C0 EE CB C4.
+        const QByteArray expected = QByteArray("STAT||1234\t") + "\xD5\xC5\xC8\xFD"
+            + "\t110101200001011234\t01\r\n1234\t" + "\xC0\xEE\xCB\xC4" + "\t\t02||END";
+        QByteArray received;
+        while (received.size() < expected.size() && second.command->waitForReadyRead(5000))
+            received += second.command->readAll();
+        QCOMPARE(received, expected);
+        QVERIFY(!first.command->waitForReadyRead(100));
+
+        second.command->disconnectFromHost();
+        QVERIFY(QTest::qWaitFor([&] { return !m_window->commandServer()->isConnected(second.client); }, 5000));
+        send->click();
+        QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("手机未连接！")});
+    }
+
+    // Name messages cut into odd pieces, each piece read on its own.
+    void nameMessagesInOddPieces_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        QTest::addColumn<QString>("storedAt");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("marker split") << QList<QByteArray>{"S", "TAT|", "|\xE7\x8F\xAD" "1\\\xE5\xBC\xA0.jpg"}
+                                      << QStringLiteral("班1/张.jpg") << QStringLiteral("张.jpg");
+        QTest::newRow("escapes split") << QList<QByteArray>{"STAT%7", "C%7C%E5%BC", "%A0%5Cx.jpg"}
+                                       << QStringLiteral("张/x.jpg") << QStringLiteral("x.jpg");
+        QTest::newRow("character split") << QList<QByteArray>{"STAT||a\xE5", "\xBC\xA0_1.jpg"}
+                                         << QStringLiteral("无身份证照片/a张_1.jpg") << QStringLiteral("a张_1.jpg");
+        // 乗 is GBK 81 5C: its trail byte is "\", yet it is no separator.
+        QTest::newRow("backslash trail byte") << QList<QByteArray>{"STAT||%E4%B9%97%5C%E4%B9%97.jpg"}
+                                              << QStringLiteral("乗/乗.jpg") << QStringLiteral("乗.jpg");
+        // 俖 is GBK 82 5F: its trail byte is "_", yet the photo is no 无身份证照片 one.
+        QTest::newRow("underscore trail byte") << QList<QByteArray>{"STAT||\xE4\xBF\x96.jpg"}
+                                               << QStringLiteral("俖.jpg") << QStringLiteral("俖.jpg");
+        QByteArray markerLast = "%E5%BC%A0_2.jpgSTAT%7C%7C";
+        QList<QByteArray> bytes;
+        for (char byte : markerLast)
+            bytes.append(QByteArray(1, byte));
+        QTest::newRow("marker last, byte by byte") << bytes << QStringLiteral("无身份证照片/张_2.jpg")
+                                                   << QStringLiteral("张_2.jpg");
+    }
+    void nameMessagesInOddPieces()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QString, storedAt);
+        QFETCH(QString, shown);
+        Phone phone = connectPhone();
+        for (const QByteArray& piece : pieces)
+            QVERIFY(command(phone, piece));
+        const QByteArray photo = makeJpeg(64, 48, 1);
+        QVERIFY(photoBytes(phone, HEADER + photo) && photoBytes(phone, MARKER));
+        QCOMPARE(sha256(stored(storedAt)), sha256(photo));
+        QCOMPARE(shownName(), shown);
+        QVERIFY(!nameInRed());
+    }
+
+    // Photos stored bit-exact under their names; the count, the preview and
+    // the file name follow each photo; a second photo under one name
+    // replaces the first; a reconnect restarts the count.
+    void photosStoredCountedAndShown()
+    {
+        Phone phone = connectPhone();
+        QByteArray last;
+        for (int i = 1; i <= 3; ++i) {
+            last = makeJpeg(300 + i, 200, i);
+            QVERIFY(sendPhoto(phone, "STAT||a%5Cb%5Cp" + QByteArray::number(i) + ".jpg", last));
+            QCOMPARE(count(), QString::number(i));
+            QCOMPARE(shownName(), QStringLiteral("p%1.jpg").arg(i));
+            QCOMPARE(sha256(stored(QStringLiteral("a/b/p%1.jpg").arg(i))), sha256(last));
+        }
+        auto* preview = control<app::PictureBox>(u"图片框3");
+        QCOMPARE(preview->picture(), last);
+        QVERIFY(!preview->image().isNull());
+
+        const QByteArray replacement = makeJpeg(20, 20, 9);
+        QVERIFY(sendPhoto(phone, "STAT||a%5Cb%5Cp3.jpg", replacement));
+        QCOMPARE(count(), QStringLiteral("4"));
+        QCOMPARE(stored(QStringLiteral("a/b/p3.jpg")), replacement);
+        QCOMPARE(QDir(receiveDirectory() + QStringLiteral("a/b")).entryList(QDir::Files).size(), 3);
+
+        Phone again = connectPhone();
+        QCOMPARE(count(), QStringLiteral("4")); // unchanged until the next photo
+        QVERIFY(sendPhoto(again, "STAT||p5.jpg", makeJpeg(10, 10, 5)));
+        QCOMPARE(count(), QStringLiteral("1"));
+    }
+
+    // A 12-megapixel photo is shown decoded at the preview's size, and
+    // stored whole.
+    void largePhotoPreviewIsScaled()
+    {
+        Phone phone = connectPhone();
+        const QByteArray photo = makeJpeg(4000, 3000, 7);
+        QVERIFY(sendPhoto(phone, "STAT||big.jpg", photo));
+        const QImage shown = control<app::PictureBox>(u"图片框3")->image();
+        QVERIFY(!shown.isNull());
+        QVERIFY(shown.width() <= link::PhoneLink::PREVIEW_WIDTH);
+        QVERIFY(shown.height() <= link::PhoneLink::PREVIEW_HEIGHT);
+        QCOMPARE(shown.width(), link::PhoneLink::PREVIEW_WIDTH); // aspect 4:3 fills the width
+        QCOMPARE(sha256(stored(QStringLiteral("big.jpg"))), sha256(photo));
+    }
+
+    // Names that leave the receive directory write nothing anywhere; the
+    // photo is counted and its name shown as not saved, in red. So is a
+    // photo that came before any name.
+    void namesLeavingTheDirectoryStoreNothing()
+    {
+        QFile outside(m_dir->filePath(QStringLiteral("outside.jpg")));
+        QVERIFY(outside.open(QIODevice::WriteOnly));
+        outside.write("KEEP");
+        outside.close();
+        Phone phone = connectPhone();
+        QVERIFY(sendPhoto(phone, "", makeJpeg(8, 8, 1))); // no name message yet
+        QCOMPARE(shownName(), QStringLiteral("保存失败："));
+        QVERIFY(nameInRed());
+        const QList<QByteArray> names = {"STAT||..%5Coutside.jpg", "STAT||../outside.jpg", "STAT||sub/..%5C..%5Coutside.jpg",
+                                         "STAT||" + m_dir->filePath(QStringLiteral("outside.jpg")).toUtf8(),
+                                         "STAT||C:%5Coutside.jpg", "STAT||...%5Coutside.jpg"};
+        int sent = 1;
+        for (const QByteArray& name : names) {
+            QVERIFY(sendPhoto(phone, name, "EVIL"));
+            ++sent;
+            QCOMPARE(count(), QString::number(sent));
+            QVERIFY2(shownName().startsWith(QStringLiteral("保存失败：")), qPrintable(shownName()));
+            QVERIFY(nameInRed());
+        }
+        QCOMPARE(readFile(outside.fileName()), QByteArray("KEEP"));
+        QDirIterator all(m_dir->path(), QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        QStringList entries;
+        while (all.hasNext())
+            entries << QDir(m_dir->path()).relativeFilePath(all.next());
+        entries.sort();
+        QCOMPARE(entries, (QStringList{QStringLiteral("outside.jpg"), QStringLiteral("recv")}));
+
+        QVERIFY(sendPhoto(phone, "STAT||ok.jpg", "GOOD"));
+        QCOMPARE(shownName(), QStringLiteral("ok.jpg"));
+        QVERIFY(!nameInRed());
+    }
+
+    // Real JPEG photos with the end marker right behind the last byte, no
+    // pause: however the reads fall, each photo is stored whole under its
+    // own name. Then merges made on purpose: marker with the next transfer's
+    // header, and photo end with marker and next header in one write.
+    void realJpegsWithMarkerRightBehind()
+    {
+        Phone phone = connectPhone();
+        QList<QByteArray> photos;
+        for (int i = 0; i < 12; ++i)
+            photos.append(makeJpeg(160 + 97 * i, 120 + 71 * i, i));
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(command(phone, "STAT||run" + QByteArray::number(i) + ".jpg"));
+            phone.photo->write(HEADER + photos[i]);
+            phone.photo->write(MARKER);
+            phone.photo->flush();
+            QVERIFY(waitForCount(i + 1));
+        }
+        // The marker begins a write that carries the next header and photo.
+        QVERIFY(command(phone, "STAT||run8.jpg"));
+        QVERIFY(photoBytes(phone, HEADER + photos[8]));
+        QVERIFY(photoBytes(phone, MARKER + HEADER + photos[9].left(100)));
+        QVERIFY(waitForCount(9));
+        QVERIFY(command(phone, "STAT||run9.jpg"));
+        // The photo's end, its marker and the next header in one write.
+        QVERIFY(photoBytes(phone, photos[9].mid(100) + MARKER + HEADER + photos[10].left(50)));
+        QVERIFY(waitForCount(10));
+        QVERIFY(command(phone, "STAT||run10.jpg"));
+        QVERIFY(photoBytes(phone, photos[10].mid(50) + MARKER));
+        QVERIFY(waitForCount(11));
+
+        for (int i = 0; i <= 10; ++i)
+            QCOMPARE(sha256(stored(QStringLiteral("run%1.jpg").arg(i))), sha256(photos[i]));
+        const auto& channel = phoneLink()->session().photoChannel();
+        QVERIFY(channel.mergedAtFront() >= 1);
+        QVERIFY(channel.mergedAfterImage() >= 2);
+        qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",
+              static_cast<unsigned long long>(channel.mergedAtFront()),
+              static_cast<unsigned long long>(channel.mergedAfterImage()));
+    }
+};
+
+QTEST_MAIN(PhoneLinkTest)
+#include "PhoneLinkTest.moc"

@@ -1,0 +1,129 @@
+#include "tools/PhoneSimulator.h"
+
+#include "platform/Codepage.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <string>
+
+namespace velmora::tools {
+namespace {
+
+const QByteArray END_MARKER("\x02\x02\x02\x02", 4);
+const QByteArray NAME_MARKER("STAT||");
+// The roster is GBK text: its marks are searched by character, since a GBK
+// trail byte can be "|".
+const std::string ROSTER_START("STAT||");
+const std::string ROSTER_END("||END");
+
+} // namespace
+
+PhoneSimulator::PhoneSimulator(SimulatorOptions options, QTextStream& out, QTextStream& err)
+    : m_options(std::move(options)), m_out(out), m_err(err)
+{
+}
+
+bool PhoneSimulator::connectToPc()
+{
+    const auto connectOne = [this](QTcpSocket& socket, quint16 port) {
+        socket.connectToHost(m_options.host, port);
+        if (socket.waitForConnected(m_options.timeoutMs))
+            return true;
+        m_err << "cannot connect to " << m_options.host << ':' << port << ": " << socket.errorString() << Qt::endl;
+        return false;
+    };
+    // The command channel first, as the phone does: connecting restarts the
+    // PC's photo count.
+    return connectOne(m_command, m_options.commandPort) && connectOne(m_photo, m_options.photoPort);
+}
+
+bool PhoneSimulator::sendPhoto(const QString& name, const QByteArray& photo)
+{
+    if (!write(m_command, nameMessage(name)))
+        return false;
+    pause(m_options.gapMs);
+    const QByteArray transfer = m_options.header + photo;
+    const qint64 piece = m_options.pieceSize > 0 ? m_options.pieceSize : transfer.size();
+    for (qint64 at = 0; at < transfer.size(); at += piece) {
+        QByteArray bytes = transfer.mid(at, piece);
+        const bool last = at + piece >= transfer.size();
+        if (last && m_options.mergeMarker)
+            bytes += END_MARKER;
+        if (!write(m_photo, bytes))
+            return false;
+        if (!last)
+            pause(m_options.piecePauseMs);
+    }
+    if (!m_options.mergeMarker && !write(m_photo, END_MARKER))
+        return false;
+    m_out << "sent " << name << " (" << photo.size() << " bytes)" << Qt::endl;
+    printRosters();
+    pause(m_options.gapMs);
+    return true;
+}
+
+int PhoneSimulator::listenForRosters(int ms, int count)
+{
+    const QDeadlineTimer deadline = ms < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(ms);
+    printRosters();
+    while (!deadline.hasExpired() && (count <= 0 || m_rosters < count)) {
+        if (m_command.state() != QAbstractSocket::ConnectedState && m_command.bytesAvailable() == 0)
+            break;
+        const qint64 left = deadline.remainingTime(); // -1: forever
+        if (m_command.waitForReadyRead(static_cast<int>(left < 0 ? 1000 : std::min<qint64>(left, 1000))))
+            printRosters();
+    }
+    return m_rosters;
+}
+
+QByteArray PhoneSimulator::nameMessage(const QString& name)
+{
+    return NAME_MARKER + name.toUtf8().toPercentEncoding();
+}
+
+// Waits until the bytes have left, so that the next write is a write of its
+// own on the wire, as the phone's are.
+bool PhoneSimulator::write(QTcpSocket& socket, const QByteArray& bytes)
+{
+    if (socket.write(bytes) != bytes.size()) {
+        m_err << "send failed: " << socket.errorString() << Qt::endl;
+        return false;
+    }
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(m_options.timeoutMs)) {
+            m_err << "send failed: " << socket.errorString() << Qt::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
+void PhoneSimulator::printRosters()
+{
+    const QByteArray arrived = m_command.readAll();
+    m_received.append(arrived.constData(), static_cast<std::size_t>(arrived.size()));
+    for (;;) {
+        const std::size_t start = platform::gbkFind(m_received, ROSTER_START);
+        const std::size_t end = start == std::string::npos
+            ? std::string::npos : platform::gbkFind(m_received, ROSTER_END, start + ROSTER_START.size());
+        if (end == std::string::npos)
+            return;
+        const std::string body = m_received.substr(start + ROSTER_START.size(), end - start - ROSTER_START.size());
+        m_received.erase(0, end + ROSTER_END.size());
+        ++m_rosters;
+        const QStringList rows = QString::fromStdString(platform::gbkToUtf8(body)).split(QStringLiteral("\r\n"));
+        m_out << "roster received (" << body.size() << " bytes, " << rows.size() << " rows):" << Qt::endl;
+        for (const QString& row : rows)
+            m_out << "  " << QString(row).replace(QLatin1Char('\t'), QStringLiteral(" | ")) << Qt::endl;
+    }
+}
+
+void PhoneSimulator::pause(int ms)
+{
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+} // namespace velmora::tools

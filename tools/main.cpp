@@ -1,0 +1,133 @@
+// velmora-phone-sim: plays the phone app against a PC running the program,
+// so that a school's IT staff can check a set-up without a phone, and the
+// tests and benchmarks can drive the program over real sockets.
+
+#include "tools/PhoneSimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <cstdio>
+
+using velmora::tools::PhoneSimulator;
+using velmora::tools::SimulatorOptions;
+
+namespace {
+
+struct Photo {
+    QString name;
+    QString file;
+};
+
+enum ExitCode { OK = 0, FAILED = 1, USAGE = 2 };
+
+// Every file under `directory`, named by its path below it with "\" between
+// levels, as the phone names photos in class folders.
+QList<Photo> photosIn(const QString& directory)
+{
+    QList<Photo> photos;
+    QDirIterator files(directory, QDir::Files, QDirIterator::Subdirectories);
+    const QDir base(directory);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        photos.append({base.relativeFilePath(file).replace(QLatin1Char('/'), QLatin1Char('\\')), file});
+    }
+    std::sort(photos.begin(), photos.end(), [](const Photo& a, const Photo& b) { return a.name < b.name; });
+    return photos;
+}
+
+bool readNumber(const QCommandLineParser& parser, const QString& option, qint64 least, qint64 most, qint64& value)
+{
+    bool ok = false;
+    value = parser.value(option).toLongLong(&ok);
+    return ok && value >= least && value <= most;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-phone-sim"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays the Velmora phone app: connects to the PC, prints each roster the PC sends,\n"
+        "and sends photos. A photo is given as NAME=FILE, NAME being the path the PC stores\n"
+        "it under, with \\ between folders (a name holding _ goes to 无身份证照片)."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("NAME=FILE"), QStringLiteral("A photo to send under NAME."), QStringLiteral("[NAME=FILE...]"));
+    const QList<QCommandLineOption> options = {
+        {QStringLiteral("host"), QStringLiteral("The PC's address (default 127.0.0.1)."), QStringLiteral("address"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("command-port"), QStringLiteral("The command port (default 3456)."), QStringLiteral("port"), QStringLiteral("3456")},
+        {QStringLiteral("photo-port"), QStringLiteral("The photo port (default 3455)."), QStringLiteral("port"), QStringLiteral("3455")},
+        {QStringLiteral("dir"), QStringLiteral("Send every file under this folder, named by its path below it."), QStringLiteral("folder")},
+        {QStringLiteral("piece"), QStringLiteral("Write each photo in pieces of this many bytes (default: one write)."), QStringLiteral("bytes"), QStringLiteral("0")},
+        {QStringLiteral("pause"), QStringLiteral("Pause between two pieces of a photo (default 0)."), QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("gap"), QStringLiteral("Pause after each name message and each photo (default 20)."), QStringLiteral("ms"), QStringLiteral("20")},
+        {QStringLiteral("merge-marker"), QStringLiteral("Send the end marker in the same write as the photo's last bytes.")},
+        {QStringLiteral("listen"), QStringLiteral("Keep printing rosters this long after the photos (default: 0 with photos, else until the PC closes)."), QStringLiteral("seconds")},
+        {QStringLiteral("rosters"), QStringLiteral("Stop listening after this many rosters (default: no limit)."), QStringLiteral("count"), QStringLiteral("0")},
+    };
+    parser.addOptions(options);
+    parser.process(app);
+
+    SimulatorOptions sim;
+    qint64 commandPort = 0, photoPort = 0, piece = 0, pause = 0, gap = 0, listen = 0, rosters = 0;
+    if (!readNumber(parser, QStringLiteral("command-port"), 1, 65535, commandPort)
+        || !readNumber(parser, QStringLiteral("photo-port"), 1, 65535, photoPort)
+        || !readNumber(parser, QStringLiteral("piece"), 0, qint64{1} << 40, piece)
+        || !readNumber(parser, QStringLiteral("pause"), 0, 3600000, pause)
+        || !readNumber(parser, QStringLiteral("gap"), 0, 3600000, gap)
+        || !readNumber(parser, QStringLiteral("rosters"), 0, 1000000, rosters)) {
+        err << "bad number in the options; see --help" << Qt::endl;
+        return USAGE;
+    }
+    sim.host = parser.value(QStringLiteral("host"));
+    sim.commandPort = static_cast<quint16>(commandPort);
+    sim.photoPort = static_cast<quint16>(photoPort);
+    sim.pieceSize = piece;
+    sim.piecePauseMs = static_cast<int>(pause);
+    sim.gapMs = static_cast<int>(gap);
+    sim.mergeMarker = parser.isSet(QStringLiteral("merge-marker"));
+
+    QList<Photo> photos;
+    if (parser.isSet(QStringLiteral("dir")))
+        photos = photosIn(parser.value(QStringLiteral("dir")));
+    for (const QString& argument : parser.positionalArguments()) {
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            err << "not NAME=FILE: " << argument << Qt::endl;
+            return USAGE;
+        }
+        photos.append({argument.left(equals), argument.mid(equals + 1)});
+    }
+    listen = photos.isEmpty() ? -1 : 0;
+    if (parser.isSet(QStringLiteral("listen")) && !readNumber(parser, QStringLiteral("listen"), 0, 86400 * 365, listen)) {
+        err << "bad number for --listen" << Qt::endl;
+        return USAGE;
+    }
+
+    PhoneSimulator phone(sim, out, err);
+    if (!phone.connectToPc())
+        return FAILED;
+    out << "connected to " << sim.host << " ports " << sim.commandPort << " and " << sim.photoPort << Qt::endl;
+    for (const Photo& photo : photos) {
+        QFile file(photo.file);
+        if (!file.open(QIODevice::ReadOnly)) {
+            err << "cannot read " << photo.file << ": " << file.errorString() << Qt::endl;
+            return FAILED;
+        }
+        if (!phone.sendPhoto(photo.name, file.readAll()))
+            return FAILED;
+    }
+    if (!photos.isEmpty())
+        out << "sent " << photos.size() << " photos" << Qt::endl;
+    phone.listenForRosters(listen < 0 ? -1 : static_cast<int>(listen * 1000), static_cast<int>(rosters));
+    return OK;
+}
