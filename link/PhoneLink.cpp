@@ -99,6 +99,9 @@ void PhoneLink::takeCommandPiece(const QString& client, const QByteArray& piece)
 {
     try {
         const auto result = m_session.takeCommandPiece(bytesOf(piece), receiveDirectory());
+        if (result.outcome == CommandChannel::Outcome::NameTaken)
+            qCDebug(lcPhoneLink) << "name message from" << client << ":"
+                                 << fromGbk(m_session.commandChannel().currentPhotoName());
         if (result.outcome == CommandChannel::Outcome::BufferDropped)
             qCWarning(lcPhoneLink) << "command bytes from" << client << "dropped: no name message within"
                                    << CommandChannel::DEFAULT_BUFFER_LIMIT << "bytes";
@@ -117,6 +120,8 @@ void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
             qCWarning(lcPhoneLink) << "photo from" << client << "dropped: larger than"
                                    << PhotoChannel::DEFAULT_BUFFER_LIMIT << "bytes without an end marker";
         for (const auto& received : result.photos) {
+            qCDebug(lcPhoneLink) << "photo" << received.count << "from" << client << ":"
+                                 << received.photo.size() << "bytes," << fromGbk(received.store.fileName);
             if (!received.store.ok())
                 qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(received.store.detail);
         }

@@ -29,8 +29,14 @@ bool PhoneSimulator::connectToPc()
 {
     const auto connectOne = [this](QTcpSocket& socket, quint16 port) {
         socket.connectToHost(m_options.host, port);
-        if (socket.waitForConnected(m_options.timeoutMs))
+        if (socket.waitForConnected(m_options.timeoutMs)) {
+            // Without this the end marker, a small write behind a larger one,
+            // waits for the PC's delayed acknowledgement (some 40 ms), long
+            // enough for the next photo's name message to overtake it on the
+            // other connection: the photo would be stored under the next name.
+            socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
             return true;
+        }
         m_err << "cannot connect to " << m_options.host << ':' << port << ": " << socket.errorString() << Qt::endl;
         return false;
     };
