@@ -10,7 +10,7 @@
 #include <QDirIterator>
 #include <QFile>
 
-#include <cstdio>
+#include <algorithm>
 
 using velmora::tools::PhoneSimulator;
 using velmora::tools::SimulatorOptions;
@@ -46,23 +46,23 @@ bool readNumber(const QCommandLineParser& parser, const QString& option, qint64 
     return ok && value >= least && value <= most;
 }
 
-} // namespace
+struct Run {
+    SimulatorOptions sim;
+    QList<Photo> photos;
+    qint64 listenSeconds = 0; // -1: until the PC closes the connection
+    qint64 rosters = 0;
+};
 
-int main(int argc, char* argv[])
+void describe(QCommandLineParser& parser)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("velmora-phone-sim"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays the Velmora phone app: connects to the PC, prints each roster the PC sends,\n"
         "and sends photos. A photo is given as NAME=FILE, NAME being the path the PC stores\n"
         "it under, with \\ between folders (a name holding _ goes to 无身份证照片)."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("NAME=FILE"), QStringLiteral("A photo to send under NAME."), QStringLiteral("[NAME=FILE...]"));
-    const QList<QCommandLineOption> options = {
+    parser.addPositionalArgument(QStringLiteral("NAME=FILE"), QStringLiteral("A photo to send under NAME."),
+                                 QStringLiteral("[NAME=FILE...]"));
+    parser.addOptions({
         {QStringLiteral("host"), QStringLiteral("The PC's address (default 127.0.0.1)."), QStringLiteral("address"), QStringLiteral("127.0.0.1")},
         {QStringLiteral("command-port"), QStringLiteral("The command port (default 3456)."), QStringLiteral("port"), QStringLiteral("3456")},
         {QStringLiteral("photo-port"), QStringLiteral("The photo port (default 3455)."), QStringLiteral("port"), QStringLiteral("3455")},
@@ -73,51 +73,55 @@ int main(int argc, char* argv[])
         {QStringLiteral("merge-marker"), QStringLiteral("Send the end marker in the same write as the photo's last bytes.")},
         {QStringLiteral("listen"), QStringLiteral("Keep printing rosters this long after the photos (default: 0 with photos, else until the PC closes)."), QStringLiteral("seconds")},
         {QStringLiteral("rosters"), QStringLiteral("Stop listening after this many rosters (default: no limit)."), QStringLiteral("count"), QStringLiteral("0")},
-    };
-    parser.addOptions(options);
-    parser.process(app);
+    });
+}
 
-    SimulatorOptions sim;
-    qint64 commandPort = 0, photoPort = 0, piece = 0, pause = 0, gap = 0, listen = 0, rosters = 0;
+// Fills `run` from the command line; false (with a message) on bad input.
+bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
+{
+    qint64 commandPort = 0, photoPort = 0, pause = 0, gap = 0;
     if (!readNumber(parser, QStringLiteral("command-port"), 1, 65535, commandPort)
         || !readNumber(parser, QStringLiteral("photo-port"), 1, 65535, photoPort)
-        || !readNumber(parser, QStringLiteral("piece"), 0, qint64{1} << 40, piece)
+        || !readNumber(parser, QStringLiteral("piece"), 0, qint64{1} << 40, run.sim.pieceSize)
         || !readNumber(parser, QStringLiteral("pause"), 0, 3600000, pause)
         || !readNumber(parser, QStringLiteral("gap"), 0, 3600000, gap)
-        || !readNumber(parser, QStringLiteral("rosters"), 0, 1000000, rosters)) {
+        || !readNumber(parser, QStringLiteral("rosters"), 0, 1000000, run.rosters)) {
         err << "bad number in the options; see --help" << Qt::endl;
-        return USAGE;
+        return false;
     }
-    sim.host = parser.value(QStringLiteral("host"));
-    sim.commandPort = static_cast<quint16>(commandPort);
-    sim.photoPort = static_cast<quint16>(photoPort);
-    sim.pieceSize = piece;
-    sim.piecePauseMs = static_cast<int>(pause);
-    sim.gapMs = static_cast<int>(gap);
-    sim.mergeMarker = parser.isSet(QStringLiteral("merge-marker"));
-
-    QList<Photo> photos;
+    run.sim.host = parser.value(QStringLiteral("host"));
+    run.sim.commandPort = static_cast<quint16>(commandPort);
+    run.sim.photoPort = static_cast<quint16>(photoPort);
+    run.sim.piecePauseMs = static_cast<int>(pause);
+    run.sim.gapMs = static_cast<int>(gap);
+    run.sim.mergeMarker = parser.isSet(QStringLiteral("merge-marker"));
     if (parser.isSet(QStringLiteral("dir")))
-        photos = photosIn(parser.value(QStringLiteral("dir")));
+        run.photos = photosIn(parser.value(QStringLiteral("dir")));
     for (const QString& argument : parser.positionalArguments()) {
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         if (equals <= 0) {
             err << "not NAME=FILE: " << argument << Qt::endl;
-            return USAGE;
+            return false;
         }
-        photos.append({argument.left(equals), argument.mid(equals + 1)});
+        run.photos.append({argument.left(equals), argument.mid(equals + 1)});
     }
-    listen = photos.isEmpty() ? -1 : 0;
-    if (parser.isSet(QStringLiteral("listen")) && !readNumber(parser, QStringLiteral("listen"), 0, 86400 * 365, listen)) {
+    run.listenSeconds = run.photos.isEmpty() ? -1 : 0;
+    if (parser.isSet(QStringLiteral("listen"))
+        && !readNumber(parser, QStringLiteral("listen"), 0, 86400 * 365, run.listenSeconds)) {
         err << "bad number for --listen" << Qt::endl;
-        return USAGE;
+        return false;
     }
+    return true;
+}
 
-    PhoneSimulator phone(sim, out, err);
+int simulate(const Run& run, QTextStream& out, QTextStream& err)
+{
+    PhoneSimulator phone(run.sim, out, err);
     if (!phone.connectToPc())
         return FAILED;
-    out << "connected to " << sim.host << " ports " << sim.commandPort << " and " << sim.photoPort << Qt::endl;
-    for (const Photo& photo : photos) {
+    out << "connected to " << run.sim.host << " ports " << run.sim.commandPort << " and " << run.sim.photoPort
+        << Qt::endl;
+    for (const Photo& photo : run.photos) {
         QFile file(photo.file);
         if (!file.open(QIODevice::ReadOnly)) {
             err << "cannot read " << photo.file << ": " << file.errorString() << Qt::endl;
@@ -126,8 +130,26 @@ int main(int argc, char* argv[])
         if (!phone.sendPhoto(photo.name, file.readAll()))
             return FAILED;
     }
-    if (!photos.isEmpty())
-        out << "sent " << photos.size() << " photos" << Qt::endl;
-    phone.listenForRosters(listen < 0 ? -1 : static_cast<int>(listen * 1000), static_cast<int>(rosters));
+    if (!run.photos.isEmpty())
+        out << "sent " << run.photos.size() << " photos" << Qt::endl;
+    phone.listenForRosters(run.listenSeconds < 0 ? -1 : static_cast<int>(run.listenSeconds * 1000),
+                           static_cast<int>(run.rosters));
     return OK;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-phone-sim"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(app);
+    Run run;
+    if (!readArguments(parser, run, err))
+        return USAGE;
+    return simulate(run, out, err);
 }

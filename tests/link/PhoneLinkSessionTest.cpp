@@ -98,17 +98,4 @@ TEST(PhoneLinkSession, NameListWorkedOffByCount)
     EXPECT_EQ(after, before);
 }
 
-// Guards against the limit leaving the command channel stuck: the state
-// goes on with the next name message and photo.
-TEST(PhoneLinkSession, CommandLimitThenNextMessage)
-{
-    TempTree tree;
-    PhoneLinkSession session(PhoneLinkSession::Limits{8, 64});
-    EXPECT_EQ(session.takeCommandPiece("0123456789", tree.root()).outcome,
-              velmora::link::CommandChannel::Outcome::BufferDropped);
-    session.takeCommandPiece("STAT||y.jpg", tree.root());
-    sendPhoto(session, tree.root(), "photo");
-    EXPECT_EQ(TempTree::read(tree.root() / "y.jpg"), "photo");
-}
-
 } // namespace
