@@ -1,6 +1,7 @@
 #include "roster/XlsReader.h"
 
 #include "roster/CompoundFileCheck.h"
+#include "roster/WorkbookStreamCheck.h"
 
 #include <freexl.h>
 
@@ -52,7 +53,12 @@ bool passesContainerCheck(const std::string& path)
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     in.seekg(0);
     in.read(reinterpret_cast<char*>(bytes.data()), size);
-    return in.good() && isSoundCompoundFile(bytes);
+    if (!in.good())
+        return false;
+    // FreeXL trusts the container and the Workbook stream's records and reads
+    // past its buffers when they are damaged: both are checked first.
+    const auto stream = workbookStreamOf(bytes);
+    return stream && isSoundWorkbookStream(*stream);
 }
 
 } // namespace

@@ -39,6 +39,8 @@ Bytes templateBytes()
 }
 
 std::size_t directoryOffset(const Bytes& file) { return 512 + 512 * std::size_t(get32(file, 0x30)); }
+// Our writer puts the Workbook right after the root entry.
+std::size_t workbookEntry(const Bytes& file) { return directoryOffset(file) + 128; }
 
 struct Damage {
     const char* name;
@@ -73,6 +75,27 @@ INSTANTIATE_TEST_SUITE_P(Table, DamagedContainer, testing::Values(
     Damage{"directoryLoop", [](Bytes& f) {
         const std::uint32_t dir = get32(f, 0x30);
         put32(f, 512 + 512 * std::size_t(get32(f, 0x4C)) + 4 * dir, dir);
+    }},
+    // FreeXL reads the Workbook stream until its sector chain ends and uses
+    // the declared size only to place the end of the data: a chain longer
+    // than the size shows a workbook without sheets, a shorter one cuts it.
+    Damage{"streamSizeBeyondChain", [](Bytes& f) { put32(f, workbookEntry(f) + 0x78, 6000); }},
+    Damage{"streamSizeShortOfChain", [](Bytes& f) { put32(f, workbookEntry(f) + 0x78, 600); }},
+    // A free slot does not end FreeXL's list of FAT sectors; a sector listed
+    // twice (or a DIFAT listing one over and over) grows its FAT unbounded.
+    Damage{"fatSectorAfterFreeSlot", [](Bytes& f) { put32(f, 0x54, 0x00FFFFFF); }},
+    Damage{"fatSectorListedTwice", [](Bytes& f) { put32(f, 0x50, get32(f, 0x4C)); }},
+    Damage{"difatCountWithoutSectors", [](Bytes& f) { put32(f, 0x48, 1); }},
+    Damage{"noWorkbookEntry", [](Bytes& f) { f[workbookEntry(f) + 14] = 'x'; }},
+    // A MiniFAT count sends the 4096-byte stream to the mini stream, here
+    // one sector long: FreeXL reads the stream's 4096 bytes from there.
+    Damage{"workbookLongerThanMiniStream", [](Bytes& f) {
+        const std::size_t fat = 512 + 512 * std::size_t(get32(f, 0x4C));
+        put32(f, 0x3C, get32(f, 0x4C));
+        put32(f, 0x40, 1);
+        put32(f, directoryOffset(f) + 0x74, 0);
+        put32(f, directoryOffset(f) + 0x78, 512);
+        put32(f, fat, 0xFFFFFFFE);
     }}),
     [](const auto& info) { return std::string(info.param.name); });
 

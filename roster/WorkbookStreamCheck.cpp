@@ -1,0 +1,462 @@
+#include "roster/WorkbookStreamCheck.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <unordered_set>
+
+namespace velmora::roster {
+namespace {
+
+constexpr std::uint16_t BOF = 0x0809;
+constexpr std::uint16_t EOF_RECORD = 0x000A;
+constexpr std::uint16_t CONTINUE = 0x003C;
+constexpr std::uint16_t SST = 0x00FC;
+constexpr std::uint16_t FILEPASS = 0x002F;
+constexpr std::uint16_t CODEPAGE = 0x0042;
+constexpr std::uint16_t DATEMODE = 0x0022;
+constexpr std::uint16_t BOUNDSHEET = 0x0085;
+constexpr std::uint16_t DIMENSIONS = 0x0200;
+constexpr std::uint16_t FORMAT = 0x041E;
+constexpr std::uint16_t XF = 0x00E0;
+constexpr std::uint16_t NUMBER = 0x0203;
+constexpr std::uint16_t BOOLERR = 0x0205;
+constexpr std::uint16_t RK = 0x027E;
+constexpr std::uint16_t MULRK = 0x00BD;
+constexpr std::uint16_t LABEL = 0x0204;
+constexpr std::uint16_t LABELSST = 0x00FD;
+
+// The largest BIFF8 record body; FreeXL's record buffer has this size and it
+// takes a longer length for the end of the stream.
+constexpr std::size_t MAX_RECORD_SIZE = 8224;
+// FreeXL gives up on a larger SST count itself.
+constexpr std::uint32_t MAX_SHARED_STRINGS = 1024 * 1024;
+// FreeXL keeps the format of at most this many XF records in a fixed table
+// but looks any XF index below the count up in it.
+constexpr std::size_t MAX_XF_RECORDS = 8192;
+// One full BIFF8 sheet (65536 rows by 256 columns). FreeXL allocates 16
+// bytes for every declared cell of every sheet when it opens the workbook.
+constexpr std::uint64_t MAX_DECLARED_CELLS = 65536ull * 256;
+// 31 December 9999. FreeXL turns a date serial into a date by counting
+// days one at a time, which for serials near 2^31 takes many seconds.
+constexpr double LAST_DATE_SERIAL = 2958465;
+
+struct Record {
+    std::uint16_t type = 0;
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t offset = 0; // of the record header in the stream
+
+    std::uint16_t u16(std::size_t at) const { return std::uint16_t(data[at] | data[at + 1] << 8); }
+    std::uint32_t u32(std::size_t at) const { return std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16; }
+};
+
+// The header of a BIFF8 unicode string (XLUnicodeRichExtendedString) from
+// its option flags: where the characters start, whether they are 16-bit,
+// and how many rich-text run and extension bytes follow them.
+struct StringHeader {
+    std::size_t start = 0;
+    bool wide = false;
+    std::uint64_t extra = 0;
+};
+
+std::optional<StringHeader> stringHeader(const Record& r, std::size_t at)
+{
+    if (at + 1 > r.size)
+        return std::nullopt;
+    const std::uint8_t flags = r.data[at];
+    StringHeader header{at + 1, (flags & 0x01) != 0, 0};
+    if (flags & 0x08) {
+        if (header.start + 2 > r.size)
+            return std::nullopt;
+        header.extra += std::uint64_t(r.u16(header.start)) * 4;
+        header.start += 2;
+    }
+    if (flags & 0x04) {
+        if (header.start + 4 > r.size)
+            return std::nullopt;
+        header.extra += r.u32(header.start);
+        header.start += 4;
+    }
+    // FreeXL adds the two in 32 bits.
+    header.extra &= 0xFFFFFFFF;
+    return header;
+}
+
+// A string that must lie wholly in its record (LABEL, FORMAT): character
+// count at `countAt`, header at `headerAt`. FreeXL copies count characters
+// from the record whatever its length, and refuses empty strings.
+bool unicodeStringFits(const Record& r, std::size_t countAt, std::size_t headerAt)
+{
+    if (countAt + 2 > r.size || r.u16(countAt) == 0)
+        return false;
+    const auto header = stringHeader(r, headerAt);
+    return header && header->start + std::size_t(r.u16(countAt)) * (header->wide ? 2 : 1) <= r.size;
+}
+
+// A codepage string of BIFF5 (LABEL, FORMAT): FreeXL copies `length` bytes
+// from `at`, and converting an empty one writes past a zero-length buffer.
+bool byteStringFits(const Record& r, std::size_t length, std::size_t at)
+{
+    return length > 0 && at + length <= r.size;
+}
+
+// The shared string table walked exactly as FreeXL walks it: strings may
+// break into the next CONTINUE record once (with a new flags byte), and the
+// run and extension bytes after a string are skipped into the next record.
+// Every read FreeXL makes must lie inside the record it makes it in.
+class SharedStringWalk {
+public:
+    bool record(const Record& r)
+    {
+        std::uint64_t p = 0;
+        if (!m_started) {
+            if (r.size < 8 || r.u32(4) > MAX_SHARED_STRINGS)
+                return false;
+            m_count = r.u32(4);
+            m_started = true;
+            p = 8;
+        } else if (m_pendingLength > 0 && !finishBrokenString(r, p)) {
+            return false;
+        }
+        while (m_index < m_count) {
+            if (p >= r.size)
+                return true;
+            p += m_nextSkip;
+            if (p + 2 > r.size)
+                return false;
+            const std::uint32_t length = r.u16(static_cast<std::size_t>(p));
+            const auto header = stringHeader(r, static_cast<std::size_t>(p + 2));
+            if (!header)
+                return false;
+            p = header->start;
+            m_pendingSkip = header->extra;
+            m_nextSkip = 0;
+            const std::uint64_t required = std::uint64_t(length) * (header->wide ? 2 : 1);
+            const std::uint64_t available = r.size - p;
+            if (required > available) {
+                // A 16-bit character cut in half would shift the rest.
+                if (header->wide && available % 2 != 0)
+                    return false;
+                m_pendingLength = length;
+                m_pendingDone = static_cast<std::uint32_t>(header->wide ? available / 2 : available);
+                return true;
+            }
+            if (length == 0)
+                return false;
+            p += required + m_pendingSkip;
+            m_nextSkip = p >= r.size ? p - r.size : 0;
+            m_pendingSkip = 0;
+            ++m_index;
+        }
+        return true;
+    }
+
+private:
+    bool finishBrokenString(const Record& r, std::uint64_t& p)
+    {
+        if (r.size < 1)
+            return false;
+        const bool wide = (r.data[0] & 0x01) != 0;
+        const std::uint64_t rest = std::uint64_t(m_pendingLength - m_pendingDone) * (wide ? 2 : 1);
+        // A string broken twice: FreeXL copies the rest from this record
+        // whatever its length.
+        if (1 + rest > r.size)
+            return false;
+        p = 1 + rest + m_pendingSkip;
+        m_pendingSkip = p >= r.size ? p - r.size : 0;
+        m_nextSkip = 0;
+        m_pendingLength = 0;
+        m_pendingDone = 0;
+        ++m_index;
+        return true;
+    }
+
+    bool m_started = false;
+    std::uint32_t m_count = 0;
+    std::uint32_t m_index = 0;
+    std::uint32_t m_pendingLength = 0; // characters of a string broken at a record end
+    std::uint32_t m_pendingDone = 0;
+    std::uint64_t m_pendingSkip = 0;
+    std::uint64_t m_nextSkip = 0;
+};
+
+// Which XF records FreeXL will show as dates (it counts their serials out
+// day by day): built-in formats 14-17 and 22, and custom FORMATs whose text
+// has y and m, or m and d (FreeXL's own test, letters in any case).
+class DateFormats {
+public:
+    void format(std::uint16_t index, const Record& r, std::size_t textAt, std::size_t length, bool wide)
+    {
+        int y = 0, m = 0, d = 0, h = 0, s = 0;
+        for (std::size_t i = 0; i < length && textAt + (i + 1) * (wide ? 2 : 1) <= r.size; ++i) {
+            const unsigned unit = wide ? r.u16(textAt + 2 * i) : r.data[textAt + i];
+            const char c = unit < 0x80 ? static_cast<char>(unit | 0x20) : 0;
+            y += c == 'y';
+            m += c == 'm';
+            d += c == 'd';
+            h += c == 'h';
+            s += c == 's';
+        }
+        const bool date = (y && m) || (m && d);
+        const bool time = (h && m) || (m && s);
+        // FreeXL keeps only date and time formats and finds the first one
+        // with an index.
+        if ((date || time) && m_formats.find(index) == m_formats.end())
+            m_formats[index] = date;
+    }
+    void xf(std::uint16_t formatIndex) { m_xfFormats.push_back(formatIndex); }
+    std::size_t xfCount() const { return m_xfFormats.size(); }
+
+    bool isDate(std::uint16_t xfIndex) const
+    {
+        if (xfIndex >= m_xfFormats.size())
+            return false;
+        const std::uint16_t format = m_xfFormats[xfIndex];
+        if ((format >= 14 && format <= 17) || format == 22)
+            return true;
+        const auto found = m_formats.find(format);
+        return found != m_formats.end() && found->second;
+    }
+
+private:
+    std::map<std::uint16_t, bool> m_formats;
+    std::vector<std::uint16_t> m_xfFormats;
+};
+
+// The number an RK value holds, as FreeXL decodes it.
+double rkValue(std::uint32_t rk)
+{
+    double value = 0;
+    if (rk & 0x02) {
+        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    } else {
+        const std::uint64_t bits = std::uint64_t(rk & 0xFFFFFFFC) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return (rk & 0x01) ? value / 100 : value;
+}
+
+class StreamWalk {
+public:
+    explicit StreamWalk(const std::vector<std::uint8_t>& stream) : m_stream(stream) {}
+
+    bool run()
+    {
+        std::size_t at = 0;
+        while (at + 4 <= m_stream.size()) {
+            Record r;
+            r.type = std::uint16_t(m_stream[at] | m_stream[at + 1] << 8);
+            r.size = std::uint16_t(m_stream[at + 2] | m_stream[at + 3] << 8);
+            if (r.type == 0 && r.size == 0)
+                return finish(); // FreeXL's end of the stream
+            if (r.size > MAX_RECORD_SIZE || at + 4 + r.size > m_stream.size())
+                return false;
+            r.data = m_stream.data() + at + 4;
+            r.offset = at;
+            if (!record(r))
+                return false;
+            at += 4 + r.size;
+        }
+        // Less than a record header left: only the zero padding of the
+        // stream's last sector.
+        if (std::any_of(m_stream.begin() + static_cast<std::ptrdiff_t>(at), m_stream.end(),
+                        [](std::uint8_t b) { return b != 0; }))
+            return false;
+        return finish();
+    }
+
+private:
+    bool finish()
+    {
+        if (m_bof == ExpectFirstBof)
+            return false; // no workbook at all
+        // Each sheet's BOUNDSHEET must lead to its BOF, or FreeXL shows it
+        // empty; and FreeXL reallocates the last sheet for every sheet that
+        // declared no DIMENSIONS.
+        for (std::uint32_t position : m_sheetPositions) {
+            if (m_sheetBofs.count(position) == 0)
+                return false;
+        }
+        return m_declaredCells + m_undeclaredSheets * m_largestSheet <= MAX_DECLARED_CELLS;
+    }
+
+    bool record(const Record& r)
+    {
+        if (r.type == CONTINUE)
+            return m_previousType != SST || m_strings.record(r);
+        m_previousType = r.type;
+        if (m_bof != InSubstream) {
+            // The workbook globals' BOF names the BIFF version; every
+            // substream after an EOF starts with a BOF again.
+            if (r.type != BOF || r.size < 4)
+                return false;
+            if (m_bof == ExpectFirstBof) {
+                if (r.u16(0) != 0x0500 && r.u16(0) != 0x0600)
+                    return false;
+                m_biff8 = r.u16(0) == 0x0600;
+            } else {
+                m_sheetBofs.insert(static_cast<std::uint32_t>(r.offset));
+            }
+            m_bof = InSubstream;
+            m_sheetHasDimensions = false;
+            m_sheetRows = m_sheetColumns = 0;
+            return true;
+        }
+        return substreamRecord(r);
+    }
+
+    bool substreamRecord(const Record& r)
+    {
+        switch (r.type) {
+        case EOF_RECORD:
+            m_bof = ExpectBof;
+            if (!m_sheetHasDimensions && (m_sheetRows || m_sheetColumns)) {
+                const std::uint64_t cells = (m_sheetRows + 1) * (m_sheetColumns + 1);
+                m_declaredCells += cells;
+                m_largestSheet = std::max(m_largestSheet, cells);
+                ++m_undeclaredSheets;
+            }
+            return true;
+        case SST:
+            return m_strings.record(r);
+        case FILEPASS:
+            return false; // the records after it are encrypted
+        case CODEPAGE:
+        case DATEMODE:
+            return r.size >= 2;
+        case BOUNDSHEET:
+            return boundSheet(r);
+        case DIMENSIONS:
+            return dimensions(r);
+        case FORMAT:
+            return format(r);
+        case XF:
+            if (r.size < 4 || m_dates.xfCount() >= MAX_XF_RECORDS)
+                return false;
+            m_dates.xf(r.u16(2));
+            return true;
+        default:
+            return cell(r);
+        }
+    }
+
+    bool boundSheet(const Record& r)
+    {
+        if (r.size < 8 || r.data[6] == 0)
+            return false;
+        const std::size_t length = r.data[6];
+        if (m_biff8 ? 8 + length * (r.data[7] == 0 ? 1 : 2) > r.size : 7 + length > r.size)
+            return false;
+        m_sheetPositions.push_back(r.u32(0));
+        return true;
+    }
+
+    bool dimensions(const Record& r)
+    {
+        if (r.size < (m_biff8 ? 12u : 8u))
+            return false;
+        const std::uint64_t rows = m_biff8 ? r.u32(4) : r.u16(2);
+        const std::uint64_t columns = m_biff8 ? r.u16(10) : r.u16(6);
+        const std::uint64_t cells = rows * columns;
+        // FreeXL allocates again, without freeing, for every DIMENSIONS.
+        if (cells > MAX_DECLARED_CELLS)
+            return false;
+        m_declaredCells += cells;
+        m_largestSheet = std::max(m_largestSheet, cells);
+        m_sheetHasDimensions = true;
+        return m_declaredCells <= MAX_DECLARED_CELLS;
+    }
+
+    bool format(const Record& r)
+    {
+        if (r.size < 4)
+            return false;
+        if (!m_biff8) {
+            // FreeXL takes the length from the string's first byte.
+            if (!byteStringFits(r, r.data[3], 3))
+                return false;
+            m_dates.format(r.u16(0), r, 3, r.data[3], false);
+            return true;
+        }
+        if (!unicodeStringFits(r, 2, 4))
+            return false;
+        const auto header = stringHeader(r, 4);
+        m_dates.format(r.u16(0), r, header->start, r.u16(2), header->wide);
+        return true;
+    }
+
+    bool cell(const Record& r)
+    {
+        switch (r.type) {
+        case NUMBER: {
+            if (r.size < 14)
+                return false;
+            double value = 0;
+            std::memcpy(&value, r.data + 6, sizeof value);
+            return cellAt(r) && plausibleDate(r.u16(4), value);
+        }
+        case RK:
+            return r.size >= 10 && cellAt(r) && plausibleDate(r.u16(4), rkValue(r.u32(6)));
+        case MULRK:
+            if (r.size < 4 || !cellAt(r))
+                return false;
+            for (std::size_t at = 4; at + 6 < r.size; at += 6) {
+                if (!plausibleDate(r.u16(at), rkValue(r.u32(at + 2))))
+                    return false;
+            }
+            return true;
+        case BOOLERR:
+            return r.size >= 7 && cellAt(r);
+        case LABELSST:
+            return !m_biff8 || (r.size >= 10 && cellAt(r));
+        case LABEL:
+            if (r.size < 8 || !cellAt(r))
+                return false;
+            return m_biff8 ? unicodeStringFits(r, 6, 8) : byteStringFits(r, r.u16(6), 8);
+        default:
+            return true;
+        }
+    }
+
+    // Without DIMENSIONS, FreeXL sizes the sheet by its cells.
+    bool cellAt(const Record& r)
+    {
+        m_sheetRows = std::max<std::uint64_t>(m_sheetRows, r.u16(0));
+        m_sheetColumns = std::max<std::uint64_t>(m_sheetColumns, r.u16(2));
+        return true;
+    }
+
+    bool plausibleDate(std::uint16_t xfIndex, double value) const
+    {
+        return !(value > LAST_DATE_SERIAL) || !m_dates.isDate(xfIndex);
+    }
+
+    enum BofState { ExpectFirstBof, ExpectBof, InSubstream };
+
+    const std::vector<std::uint8_t>& m_stream;
+    BofState m_bof = ExpectFirstBof;
+    bool m_biff8 = true;
+    std::uint16_t m_previousType = 0;
+    SharedStringWalk m_strings;
+    DateFormats m_dates;
+    std::vector<std::uint32_t> m_sheetPositions;
+    std::unordered_set<std::uint32_t> m_sheetBofs;
+    bool m_sheetHasDimensions = false;
+    std::uint64_t m_sheetRows = 0;
+    std::uint64_t m_sheetColumns = 0;
+    std::uint64_t m_declaredCells = 0;
+    std::uint64_t m_largestSheet = 0;
+    std::uint64_t m_undeclaredSheets = 0;
+};
+
+} // namespace
+
+bool isSoundWorkbookStream(const std::vector<std::uint8_t>& stream)
+{
+    return StreamWalk(stream).run();
+}
+
+} // namespace velmora::roster
