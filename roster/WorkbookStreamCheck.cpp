@@ -1,10 +1,12 @@
 #include "roster/WorkbookStreamCheck.h"
 
+#include "roster/BiffRecordCheck.h"
+#include "roster/SharedStringCheck.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <optional>
 #include <unordered_set>
 
 namespace velmora::roster {
@@ -31,8 +33,6 @@ constexpr std::uint16_t LABELSST = 0x00FD;
 // The largest BIFF8 record body; FreeXL's record buffer has this size and it
 // takes a longer length for the end of the stream.
 constexpr std::size_t MAX_RECORD_SIZE = 8224;
-// FreeXL gives up on a larger SST count itself.
-constexpr std::uint32_t MAX_SHARED_STRINGS = 1024 * 1024;
 // FreeXL keeps the format of at most this many XF records in a fixed table
 // but looks any XF index below the count up in it.
 constexpr std::size_t MAX_XF_RECORDS = 8192;
@@ -43,52 +43,10 @@ constexpr std::uint64_t MAX_DECLARED_CELLS = 65536ull * 256;
 // days one at a time, which for serials near 2^31 takes many seconds.
 constexpr double LAST_DATE_SERIAL = 2958465;
 
-struct Record {
-    std::uint16_t type = 0;
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-    std::size_t offset = 0; // of the record header in the stream
-
-    std::uint16_t u16(std::size_t at) const { return std::uint16_t(data[at] | data[at + 1] << 8); }
-    std::uint32_t u32(std::size_t at) const { return std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16; }
-};
-
-// The header of a BIFF8 unicode string (XLUnicodeRichExtendedString) from
-// its option flags: where the characters start, whether they are 16-bit,
-// and how many rich-text run and extension bytes follow them.
-struct StringHeader {
-    std::size_t start = 0;
-    bool wide = false;
-    std::uint64_t extra = 0;
-};
-
-std::optional<StringHeader> stringHeader(const Record& r, std::size_t at)
-{
-    if (at + 1 > r.size)
-        return std::nullopt;
-    const std::uint8_t flags = r.data[at];
-    StringHeader header{at + 1, (flags & 0x01) != 0, 0};
-    if (flags & 0x08) {
-        if (header.start + 2 > r.size)
-            return std::nullopt;
-        header.extra += std::uint64_t(r.u16(header.start)) * 4;
-        header.start += 2;
-    }
-    if (flags & 0x04) {
-        if (header.start + 4 > r.size)
-            return std::nullopt;
-        header.extra += r.u32(header.start);
-        header.start += 4;
-    }
-    // FreeXL adds the two in 32 bits.
-    header.extra &= 0xFFFFFFFF;
-    return header;
-}
-
 // A string that must lie wholly in its record (LABEL, FORMAT): character
 // count at `countAt`, header at `headerAt`. FreeXL copies count characters
 // from the record whatever its length, and refuses empty strings.
-bool unicodeStringFits(const Record& r, std::size_t countAt, std::size_t headerAt)
+bool unicodeStringFits(const BiffRecord& r, std::size_t countAt, std::size_t headerAt)
 {
     if (countAt + 2 > r.size || r.u16(countAt) == 0)
         return false;
@@ -98,97 +56,17 @@ bool unicodeStringFits(const Record& r, std::size_t countAt, std::size_t headerA
 
 // A codepage string of BIFF5 (LABEL, FORMAT): FreeXL copies `length` bytes
 // from `at`, and converting an empty one writes past a zero-length buffer.
-bool byteStringFits(const Record& r, std::size_t length, std::size_t at)
+bool byteStringFits(const BiffRecord& r, std::size_t length, std::size_t at)
 {
     return length > 0 && at + length <= r.size;
 }
-
-// The shared string table walked exactly as FreeXL walks it: strings may
-// break into the next CONTINUE record once (with a new flags byte), and the
-// run and extension bytes after a string are skipped into the next record.
-// Every read FreeXL makes must lie inside the record it makes it in.
-class SharedStringWalk {
-public:
-    bool record(const Record& r)
-    {
-        std::uint64_t p = 0;
-        if (!m_started) {
-            if (r.size < 8 || r.u32(4) > MAX_SHARED_STRINGS)
-                return false;
-            m_count = r.u32(4);
-            m_started = true;
-            p = 8;
-        } else if (m_pendingLength > 0 && !finishBrokenString(r, p)) {
-            return false;
-        }
-        while (m_index < m_count) {
-            if (p >= r.size)
-                return true;
-            p += m_nextSkip;
-            if (p + 2 > r.size)
-                return false;
-            const std::uint32_t length = r.u16(static_cast<std::size_t>(p));
-            const auto header = stringHeader(r, static_cast<std::size_t>(p + 2));
-            if (!header)
-                return false;
-            p = header->start;
-            m_pendingSkip = header->extra;
-            m_nextSkip = 0;
-            const std::uint64_t required = std::uint64_t(length) * (header->wide ? 2 : 1);
-            const std::uint64_t available = r.size - p;
-            if (required > available) {
-                // A 16-bit character cut in half would shift the rest.
-                if (header->wide && available % 2 != 0)
-                    return false;
-                m_pendingLength = length;
-                m_pendingDone = static_cast<std::uint32_t>(header->wide ? available / 2 : available);
-                return true;
-            }
-            if (length == 0)
-                return false;
-            p += required + m_pendingSkip;
-            m_nextSkip = p >= r.size ? p - r.size : 0;
-            m_pendingSkip = 0;
-            ++m_index;
-        }
-        return true;
-    }
-
-private:
-    bool finishBrokenString(const Record& r, std::uint64_t& p)
-    {
-        if (r.size < 1)
-            return false;
-        const bool wide = (r.data[0] & 0x01) != 0;
-        const std::uint64_t rest = std::uint64_t(m_pendingLength - m_pendingDone) * (wide ? 2 : 1);
-        // A string broken twice: FreeXL copies the rest from this record
-        // whatever its length.
-        if (1 + rest > r.size)
-            return false;
-        p = 1 + rest + m_pendingSkip;
-        m_pendingSkip = p >= r.size ? p - r.size : 0;
-        m_nextSkip = 0;
-        m_pendingLength = 0;
-        m_pendingDone = 0;
-        ++m_index;
-        return true;
-    }
-
-    bool m_started = false;
-    std::uint32_t m_count = 0;
-    std::uint32_t m_index = 0;
-    std::uint32_t m_pendingLength = 0; // characters of a string broken at a record end
-    std::uint32_t m_pendingDone = 0;
-    std::uint64_t m_pendingSkip = 0;
-    std::uint64_t m_nextSkip = 0;
-};
 
 // Which XF records FreeXL will show as dates (it counts their serials out
 // day by day): built-in formats 14-17 and 22, and custom FORMATs whose text
 // has y and m, or m and d (FreeXL's own test, letters in any case).
 class DateFormats {
 public:
-    void format(std::uint16_t index, const Record& r, std::size_t textAt, std::size_t length, bool wide)
+    void format(std::uint16_t index, const BiffRecord& r, std::size_t textAt, std::size_t length, bool wide)
     {
         int y = 0, m = 0, d = 0, h = 0, s = 0;
         for (std::size_t i = 0; i < length && textAt + (i + 1) * (wide ? 2 : 1) <= r.size; ++i) {
@@ -241,17 +119,24 @@ double rkValue(std::uint32_t rk)
 
 class StreamWalk {
 public:
-    explicit StreamWalk(const std::vector<std::uint8_t>& stream) : m_stream(stream) {}
+    explicit StreamWalk(const std::vector<std::uint8_t>& stream) : m_stream(stream)
+    {
+        const auto lastNonZero = std::find_if(stream.rbegin(), stream.rend(), [](std::uint8_t b) { return b != 0; });
+        m_zerosFrom = static_cast<std::size_t>(stream.rend() - lastNonZero);
+    }
 
     bool run()
     {
         std::size_t at = 0;
         while (at + 4 <= m_stream.size()) {
-            Record r;
+            BiffRecord r;
             r.type = std::uint16_t(m_stream[at] | m_stream[at + 1] << 8);
             r.size = std::uint16_t(m_stream[at + 2] | m_stream[at + 3] << 8);
-            if (r.type == 0 && r.size == 0)
-                return finish(); // FreeXL's end of the stream
+            // A zero record header ends FreeXL's stream in sectors but not one
+            // in the mini stream, where FreeXL reads on: only zero padding may
+            // follow it.
+            if (r.type == 0 && r.size == 0 && onlyZerosFrom(at))
+                return finish();
             if (r.size > MAX_RECORD_SIZE || at + 4 + r.size > m_stream.size())
                 return false;
             r.data = m_stream.data() + at + 4;
@@ -262,13 +147,12 @@ public:
         }
         // Less than a record header left: only the zero padding of the
         // stream's last sector.
-        if (std::any_of(m_stream.begin() + static_cast<std::ptrdiff_t>(at), m_stream.end(),
-                        [](std::uint8_t b) { return b != 0; }))
-            return false;
-        return finish();
+        return onlyZerosFrom(at) && finish();
     }
 
 private:
+    bool onlyZerosFrom(std::size_t at) const { return at >= m_zerosFrom; }
+
     bool finish()
     {
         if (m_bof == ExpectFirstBof)
@@ -283,7 +167,7 @@ private:
         return m_declaredCells + m_undeclaredSheets * m_largestSheet <= MAX_DECLARED_CELLS;
     }
 
-    bool record(const Record& r)
+    bool record(const BiffRecord& r)
     {
         if (r.type == CONTINUE)
             return m_previousType != SST || m_strings.record(r);
@@ -308,7 +192,7 @@ private:
         return substreamRecord(r);
     }
 
-    bool substreamRecord(const Record& r)
+    bool substreamRecord(const BiffRecord& r)
     {
         switch (r.type) {
         case EOF_RECORD:
@@ -343,7 +227,7 @@ private:
         }
     }
 
-    bool boundSheet(const Record& r)
+    bool boundSheet(const BiffRecord& r)
     {
         if (r.size < 8 || r.data[6] == 0)
             return false;
@@ -354,7 +238,7 @@ private:
         return true;
     }
 
-    bool dimensions(const Record& r)
+    bool dimensions(const BiffRecord& r)
     {
         if (r.size < (m_biff8 ? 12u : 8u))
             return false;
@@ -370,7 +254,7 @@ private:
         return m_declaredCells <= MAX_DECLARED_CELLS;
     }
 
-    bool format(const Record& r)
+    bool format(const BiffRecord& r)
     {
         if (r.size < 4)
             return false;
@@ -388,7 +272,7 @@ private:
         return true;
     }
 
-    bool cell(const Record& r)
+    bool cell(const BiffRecord& r)
     {
         switch (r.type) {
         case NUMBER: {
@@ -422,7 +306,7 @@ private:
     }
 
     // Without DIMENSIONS, FreeXL sizes the sheet by its cells.
-    bool cellAt(const Record& r)
+    bool cellAt(const BiffRecord& r)
     {
         m_sheetRows = std::max<std::uint64_t>(m_sheetRows, r.u16(0));
         m_sheetColumns = std::max<std::uint64_t>(m_sheetColumns, r.u16(2));
@@ -437,10 +321,11 @@ private:
     enum BofState { ExpectFirstBof, ExpectBof, InSubstream };
 
     const std::vector<std::uint8_t>& m_stream;
+    std::size_t m_zerosFrom = 0; // where the stream's trailing zero bytes start
     BofState m_bof = ExpectFirstBof;
     bool m_biff8 = true;
     std::uint16_t m_previousType = 0;
-    SharedStringWalk m_strings;
+    SharedStringCheck m_strings;
     DateFormats m_dates;
     std::vector<std::uint32_t> m_sheetPositions;
     std::unordered_set<std::uint32_t> m_sheetBofs;

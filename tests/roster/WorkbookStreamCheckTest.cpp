@@ -235,6 +235,11 @@ TEST(WorkbookStreamCheck, RefusesStreamsThatDoNotStartOrEndAsRecords)
     EXPECT_TRUE(isSoundWorkbookStream(cat({stream, Bytes(3)})));
     EXPECT_FALSE(isSoundWorkbookStream(cat({stream, {0x01, 0x02}})));
     EXPECT_FALSE(isSoundWorkbookStream({}));
+    // A zero header ends the stream only for a stream in sectors: in the mini
+    // stream FreeXL reads on, here into a FORMAT longer than its record.
+    Workbook zeroHeader;
+    zeroHeader.cells = {Bytes(4), record(0x041E, cat({le16(164), le16(900), {0x00}, text("yy")}))};
+    EXPECT_FALSE(isSoundWorkbookStream(zeroHeader.build()));
 }
 
 TEST(WorkbookStreamCheck, FuzzFoundWorkbooksReadAsUnreadable)
