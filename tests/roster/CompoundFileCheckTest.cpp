@@ -108,6 +108,31 @@ TEST(CompoundFileCheck, AcceptsWorkbooksOfOtherWriters)
     EXPECT_TRUE(isSoundCompoundFile(velmora::test::readBytes(path)));
 }
 
+// A short Workbook kept in the mini stream (MiniFAT counted, size below the
+// cutoff) is sound: FreeXL reads it from the mini stream's start. Built from
+// the template by shrinking its Workbook, which starts at sector 0, to its
+// records and letting the root's chain end after them.
+TEST(CompoundFileCheck, ReadsWorkbookKeptInMiniStream)
+{
+    Bytes file = templateBytes();
+    std::size_t length = 0;
+    while (get32(file, 512 + length) != 0)
+        length += 4 + (get32(file, 512 + length) >> 16);
+    const std::size_t fat = 512 + 512 * std::size_t(get32(file, 0x4C));
+    put32(file, 0x3C, get32(file, 0x4C));
+    put32(file, 0x40, 1);
+    put32(file, directoryOffset(file) + 0x74, 0);
+    put32(file, directoryOffset(file) + 0x78, std::uint32_t(length));
+    put32(file, workbookEntry(file) + 0x78, std::uint32_t(length));
+    put32(file, fat + 4 * ((length - 1) / 512), 0xFFFFFFFE);
+
+    ScratchDir dir;
+    velmora::test::writeText(dir.file("mini.xls"), std::string(file.begin(), file.end()));
+    const auto sheet = readFirstWorksheet(dir.file("mini.xls"));
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_EQ(sheet->size(), 4u);
+}
+
 TEST(CompoundFileCheck, FuzzFoundDamagedNamesReadAsUnreadable)
 {
     // Before the check, FreeXL copied 65535 and 5632 bytes out of a 64-byte
