@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QPalette>
 
+#include <chrono>
 #include <exception>
 #include <string_view>
 
@@ -25,6 +26,12 @@ template <typename T>
 T* control(const QWidget* window, const char16_t* name)
 {
     return window ? window->findChild<T*>(QString::fromUtf16(name)) : nullptr;
+}
+
+std::int64_t steadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string_view bytesOf(const QByteArray& bytes)
@@ -61,9 +68,12 @@ PhoneLink::PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photo
     if (m_commandServer) {
         connect(m_commandServer, &TcpServer::clientConnected, this, &PhoneLink::rememberPhone);
         connect(m_commandServer, &TcpServer::dataArrived, this, &PhoneLink::takeCommandPiece);
+        connect(m_commandServer, &TcpServer::clientDisconnected, this, &PhoneLink::forgetCommandConnection);
     }
-    if (m_photoServer)
+    if (m_photoServer) {
         connect(m_photoServer, &TcpServer::dataArrived, this, &PhoneLink::takePhotoPiece);
+        connect(m_photoServer, &TcpServer::clientDisconnected, this, &PhoneLink::forgetPhotoConnection);
+    }
     if (auto* fileName = control<QLabel>(m_window, u"标签11"))
         m_fileNameColour = fileName->palette().color(QPalette::WindowText);
 }
@@ -98,7 +108,7 @@ void PhoneLink::rememberPhone(const QString& client)
 void PhoneLink::takeCommandPiece(const QString& client, const QByteArray& piece)
 {
     try {
-        const auto result = m_session.takeCommandPiece(bytesOf(piece), receiveDirectory());
+        const auto result = m_session.takeCommandPiece(client.toStdString(), bytesOf(piece), receiveDirectory());
         if (result.outcome == CommandChannel::Outcome::NameTaken)
             qCDebug(lcPhoneLink) << "name message from" << client << ":"
                                  << fromGbk(m_session.commandChannel().currentPhotoName());
@@ -114,8 +124,10 @@ void PhoneLink::takeCommandPiece(const QString& client, const QByteArray& piece)
 
 void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
 {
+    PhotoTimes times;
+    times.pieceTaken = steadyNow();
     try {
-        const auto result = m_session.takePhotoPiece(bytesOf(piece), receiveDirectory());
+        const auto result = m_session.takePhotoPiece(client.toStdString(), bytesOf(piece), receiveDirectory());
         if (result.transferDropped)
             qCWarning(lcPhoneLink) << "photo from" << client << "dropped: larger than"
                                    << PhotoChannel::DEFAULT_BUFFER_LIMIT << "bytes without an end marker";
@@ -125,11 +137,32 @@ void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
             if (!received.store.ok())
                 qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(received.store.detail);
         }
-        if (!result.photos.empty())
-            showPhoto(result.photos.back());
+        if (!result.photos.empty()) {
+            times.stored = steadyNow();
+            showPhoto(result.photos.back(), times);
+            times.shown = steadyNow();
+            Q_EMIT photoShown(times);
+        }
     } catch (const std::exception& error) {
         qCWarning(lcPhoneLink) << "photo piece from" << client << "not taken:" << error.what();
     }
+}
+
+void PhoneLink::forgetCommandConnection(const QString& client)
+{
+    if (const std::size_t dropped = m_session.forgetCommandConnection(client.toStdString()))
+        qCWarning(lcPhoneLink) << "unfinished name message from" << client << "dropped:" << dropped
+                               << "bytes, the connection closed before its marker";
+}
+
+// A photo cut off by a dropped connection is let go rather than glued in
+// front of the next photo the phone sends after reconnecting.
+void PhoneLink::forgetPhotoConnection(const QString& client)
+{
+    const std::size_t dropped = m_session.forgetPhotoConnection(client.toStdString());
+    if (dropped > 0)
+        qCWarning(lcPhoneLink) << "unfinished photo from" << client << "dropped:" << dropped
+                               << "bytes, the connection closed before its end marker";
 }
 
 // Read at the moment of use: the user may choose another directory between
@@ -142,13 +175,16 @@ std::filesystem::path PhoneLink::receiveDirectory() const
 
 // When one piece completes several photos, the window shows the last; the
 // count, the photo and the name change together, after the stores.
-void PhoneLink::showPhoto(const PhoneLinkSession::ReceivedPhoto& received)
+void PhoneLink::showPhoto(const PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times)
 {
+    times.count = received.count;
     if (auto* count = control<QLabel>(m_window, u"标签4"))
         count->setText(QString::number(received.count));
     if (auto* preview = control<app::PictureBox>(m_window, u"图片框3")) {
         const QByteArray bytes(received.photo.data(), static_cast<qsizetype>(received.photo.size()));
-        preview->setPicture(bytes, decodePreview(bytes));
+        const QImage decoded = decodePreview(bytes);
+        times.decoded = steadyNow();
+        preview->setPicture(bytes, decoded);
     }
     auto* fileName = control<QLabel>(m_window, u"标签11");
     if (!fileName)

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <filesystem>
 
 class QWidget;
@@ -38,6 +39,21 @@ public:
     // merged end marker was taken apart.
     const PhoneLinkSession& session() const { return m_session; }
 
+    // When the handling of a photo piece reached each step, in nanoseconds of
+    // std::chrono::steady_clock, for the benchmarks that time a photo from
+    // its end marker to the preview.
+    struct PhotoTimes {
+        std::uint64_t count = 0;  // the photo count of the photo shown
+        std::int64_t pieceTaken = 0;   // the piece's handling began
+        std::int64_t stored = 0;       // the photos were cut out and stored
+        std::int64_t decoded = 0;      // the preview was decoded
+        std::int64_t shown = 0;        // 图片框3 and 标签11 show the photo
+    };
+
+Q_SIGNALS:
+    // After a piece completed photos and the last of them is shown.
+    void photoShown(const velmora::link::PhoneLink::PhotoTimes& times);
+
 public Q_SLOTS:
     // Click on 按钮1: send the roster to the phone.
     void sendRoster();
@@ -46,10 +62,12 @@ private Q_SLOTS:
     void rememberPhone(const QString& client);
     void takeCommandPiece(const QString& client, const QByteArray& piece);
     void takePhotoPiece(const QString& client, const QByteArray& piece);
+    void forgetCommandConnection(const QString& client);
+    void forgetPhotoConnection(const QString& client);
 
 private:
     std::filesystem::path receiveDirectory() const;
-    void showPhoto(const PhoneLinkSession::ReceivedPhoto& received);
+    void showPhoto(const PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times);
 
     QWidget* m_window;
     TcpServer* m_commandServer;
