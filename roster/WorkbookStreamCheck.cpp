@@ -157,13 +157,25 @@ private:
     {
         if (m_bof == ExpectFirstBof)
             return false; // no workbook at all
-        // Each sheet's BOUNDSHEET must lead to its BOF, or FreeXL shows it
-        // empty; and FreeXL reallocates the last sheet for every sheet that
-        // declared no DIMENSIONS.
+        // Each sheet's BOUNDSHEET must lead to its own BOF, or FreeXL shows
+        // it empty.
+        std::unordered_set<std::uint32_t> positions;
+        std::size_t undimensioned = 0;
+        bool lastIsUndimensioned = false;
         for (std::uint32_t position : m_sheetPositions) {
-            if (m_sheetBofs.count(position) == 0)
+            const auto found = m_substreams.find(position);
+            if (found == m_substreams.end() || !positions.insert(position).second)
                 return false;
+            if (!found->second) {
+                ++undimensioned;
+                lastIsUndimensioned = position == m_lastSubstream;
+            }
         }
+        // FreeXL sizes a sheet without DIMENSIONS after reading the stream by
+        // allocating cells for the sheet it read last: unless that is the
+        // one sheet without, it loses that sheet's values and leaks them.
+        if (undimensioned > 1 || (undimensioned == 1 && positions.count(m_lastSubstream) && !lastIsUndimensioned))
+            return false;
         return m_declaredCells + m_undeclaredSheets * m_largestSheet <= MAX_DECLARED_CELLS;
     }
 
@@ -182,8 +194,10 @@ private:
                     return false;
                 m_biff8 = r.u16(0) == 0x0600;
             } else {
-                m_sheetBofs.insert(static_cast<std::uint32_t>(r.offset));
+                m_lastSubstream = static_cast<std::uint32_t>(r.offset);
+                m_substreams[m_lastSubstream] = false;
             }
+            m_inSheet = m_bof == ExpectBof;
             m_bof = InSubstream;
             m_sheetHasDimensions = false;
             m_sheetRows = m_sheetColumns = 0;
@@ -250,7 +264,13 @@ private:
             return false;
         m_declaredCells += cells;
         m_largestSheet = std::max(m_largestSheet, cells);
+        // A second DIMENSIONS makes FreeXL allocate the sheet's cells again
+        // without freeing the first ones.
+        if (m_sheetHasDimensions)
+            return false;
         m_sheetHasDimensions = true;
+        if (m_inSheet)
+            m_substreams[m_lastSubstream] = true;
         return m_declaredCells <= MAX_DECLARED_CELLS;
     }
 
@@ -328,7 +348,9 @@ private:
     SharedStringCheck m_strings;
     DateFormats m_dates;
     std::vector<std::uint32_t> m_sheetPositions;
-    std::unordered_set<std::uint32_t> m_sheetBofs;
+    std::map<std::uint32_t, bool> m_substreams; // BOF position: has DIMENSIONS
+    std::uint32_t m_lastSubstream = 0;
+    bool m_inSheet = false; // in a substream after the workbook globals
     bool m_sheetHasDimensions = false;
     std::uint64_t m_sheetRows = 0;
     std::uint64_t m_sheetColumns = 0;

@@ -54,30 +54,45 @@ Bytes sst(std::initializer_list<const char*> strings)
     return record(0x00FC, body);
 }
 
-// A BIFF8 workbook: the globals (BOF, CODEPAGE UTF-16, `globals`, one
-// BOUNDSHEET "S", EOF), then sheet S (BOF, DIMENSIONS of 8 rows by 1
-// column, `cells`, EOF). `boundSheetShift` moves the sheet's recorded
-// position.
+// A BIFF8 workbook: the globals (BOF, CODEPAGE UTF-16, `globals`, a
+// BOUNDSHEET per sheet, EOF), then sheet 1 (BOF, DIMENSIONS of 8 rows by 1
+// column unless `noDimensions`, `cells`, EOF) and one sheet per entry of
+// `laterSheets` (BOF, its records, EOF). `boundSheetShift` moves the
+// recorded position of sheet 1.
 struct Workbook {
     std::vector<Bytes> globals;
     std::vector<Bytes> cells;
+    std::vector<std::vector<Bytes>> laterSheets;
+    bool noDimensions = false;
     int boundSheetShift = 0;
+
+    static Bytes bof(unsigned type) { return record(0x0809, cat({le16(0x0600), le16(type), le32(0), le32(0), le32(0)})); }
 
     Bytes build() const
     {
-        Bytes head = cat({record(0x0809, cat({le16(0x0600), le16(0x0005), le32(0), le32(0), le32(0)})),
-                          record(0x0042, le16(1200))});
+        std::vector<Bytes> sheets{bof(0x0010)};
+        if (!noDimensions)
+            sheets[0] = cat({sheets[0], record(0x0200, cat({le32(0), le32(8), le16(0), le16(1), le16(0)}))});
+        for (const Bytes& r : cells)
+            sheets[0] = cat({sheets[0], r});
+        for (const auto& later : laterSheets) {
+            sheets.push_back(bof(0x0010));
+            for (const Bytes& r : later)
+                sheets.back() = cat({sheets.back(), r});
+        }
+        Bytes head = cat({bof(0x0005), record(0x0042, le16(1200))});
         for (const Bytes& r : globals)
             head = cat({head, r});
-        // BOUNDSHEET (4 + 9 bytes) and EOF (4) still to come before the sheet.
-        const std::size_t sheetAt = head.size() + 13 + 4;
-        head = cat({head, record(0x0085, cat({le32(std::uint32_t(sheetAt + boundSheetShift)), {0, 0, 1, 0}, text("S")})),
-                    record(0x000A, {})});
-        Bytes sheet = cat({record(0x0809, cat({le16(0x0600), le16(0x0010), le32(0), le32(0), le32(0)})),
-                           record(0x0200, cat({le32(0), le32(8), le16(0), le16(1), le16(0)}))});
-        for (const Bytes& r : cells)
-            sheet = cat({sheet, r});
-        return cat({head, sheet, record(0x000A, {})});
+        // BOUNDSHEETs (4 + 9 bytes each) and the EOF (4) still to come.
+        std::size_t position = head.size() + 13 * sheets.size() + 4;
+        Bytes tail;
+        for (std::size_t i = 0; i < sheets.size(); ++i) {
+            const std::size_t recorded = position + (i == 0 ? boundSheetShift : 0);
+            head = cat({head, record(0x0085, cat({le32(std::uint32_t(recorded)), {0, 0, 1, 0}, text("S")}))});
+            tail = cat({tail, sheets[i], record(0x000A, {})});
+            position += sheets[i].size() + 4;
+        }
+        return cat({head, record(0x000A, {}), tail});
     }
 };
 
@@ -139,6 +154,18 @@ INSTANTIATE_TEST_SUITE_P(Table, SoundStream, testing::Values(
                                          le16(2), {0x00}, text("Cd")}))};
         b.cells = {labelSst(0, 0), labelSst(1, 1)};
     }, {"Ab", "Cd"}},
+    // FreeXL sizes a sheet without DIMENSIONS by its cells in a second pass.
+    Case{"onlySheetWithoutDimensions", [](Workbook& b) {
+        b.noDimensions = true;
+        b.globals = {sst({"Name"})};
+        b.cells = {labelSst(0, 0), number(2, 0, 7)};
+    }, {"Name", "<none>", "7"}},
+    // The last sheet may lack DIMENSIONS: FreeXL sizes the one it read last.
+    Case{"lastSheetWithoutDimensions", [](Workbook& b) {
+        b.globals = {sst({"Name"})};
+        b.cells = {labelSst(0, 0)};
+        b.laterSheets = {{labelSst(3, 0)}};
+    }, {"Name"}},
     // Built-in format 14 is a date; 45000 is 15 March 2023.
     Case{"dateWithinCalendar", [](Workbook& b) {
         b.globals = {record(0x00E0, cat({le16(0), le16(14), Bytes(16)}))};
@@ -200,10 +227,17 @@ INSTANTIATE_TEST_SUITE_P(Table, DamagedStream, testing::Values(
                      record(0x003C, cat({le16(1), {0x00}, text("B")}))};
     }, {}},
     Case{"numberTooShort", [](Workbook& b) { b.cells.push_back(record(0x0203, Bytes(10))); }, {}},
-    // Each DIMENSIONS of a full sheet costs FreeXL 256 MiB, never freed.
-    Case{"dimensionsBeyondOneFullSheet", [](Workbook& b) {
-        const Bytes full = record(0x0200, cat({le32(0), le32(65536), le16(0), le16(256), le16(0)}));
-        b.cells.insert(b.cells.begin(), {full, full});
+    // FreeXL allocates the sheet's cells again for a second DIMENSIONS
+    // without freeing the first (up to 256 MiB each).
+    Case{"dimensionsTwice", [](Workbook& b) {
+        b.cells.insert(b.cells.begin(), record(0x0200, cat({le32(0), le32(8), le16(0), le16(1), le16(0)})));
+    }, {}},
+    // Without DIMENSIONS in sheet 1, FreeXL sizes it after the stream by
+    // allocating cells for the sheet it read last, sheet 2: sheet 1 gets no
+    // cells (shown empty, or the open fails) and sheet 2's first ones leak.
+    Case{"firstOfTwoSheetsWithoutDimensions", [](Workbook& b) {
+        b.noDimensions = true;
+        b.laterSheets = {{record(0x0200, cat({le32(0), le32(1), le16(0), le16(1), le16(0)})), labelSst(0, 0)}};
     }, {}},
     Case{"passwordProtected", [](Workbook& b) { b.globals.push_back(record(0x002F, Bytes(54))); }, {}},
     // Built-in date format 14 with a serial near 2^31: FreeXL counts the
