@@ -50,6 +50,8 @@ public:
     // empty name gives no names.
     const std::vector<std::string>& nameList() const { return m_nameList; }
     void clearNameList() { m_nameList.clear(); }
+    // Lets go of the bytes waiting for a marker; returns how many there were.
+    std::size_t dropBuffer();
     std::size_t bufferedBytes() const { return m_buffer.size(); }
 
     // `gbkName` split at every "||" found on a character boundary; the empty

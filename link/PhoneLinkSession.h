@@ -1,9 +1,10 @@
 #pragma once
 
 // The phone-link state shared by the command and photo channels: where the
-// roster goes, the current photo name and its name list, the photo count and
-// the two receive buffers. Bytes in, results out: the window adapter feeds it
-// the pieces the servers deliver and shows what comes back.
+// roster goes, the current photo name and its name list, the photo count, the
+// command buffer and one photo buffer per photo connection. Bytes in, results
+// out: the window adapter feeds it the pieces the servers deliver and shows
+// what comes back.
 
 #include "link/CommandChannel.h"
 #include "link/PhotoChannel.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,7 +24,17 @@ class PhoneLinkSession {
 public:
     struct Limits {
         std::size_t commandBuffer = CommandChannel::DEFAULT_BUFFER_LIMIT;
+        // For each photo connection, and for all of them together.
         std::size_t photoBuffer = PhotoChannel::DEFAULT_BUFFER_LIMIT;
+    };
+
+    // Figures of the photo channel, over every photo connection so far.
+    struct PhotoStats {
+        std::uint64_t mergedAtFront = 0;     // see PhotoChannel::mergedAtFront
+        std::uint64_t mergedAfterImage = 0;  // see PhotoChannel::mergedAfterImage
+        std::uint64_t droppedTransfers = 0;  // over a limit, or their connection closed
+        std::size_t bufferedBytes = 0;       // held now, all connections together
+        std::size_t openTransfers = 0;       // connections holding a transfer's bytes
     };
 
     struct CommandResult {
@@ -56,23 +68,53 @@ public:
     // names, entry n (counting from 1) is made an empty file unless a file is
     // there already, and the list is emptied once n reaches or passes the
     // number of names. `receiveDirectory` is read only when a file is made.
-    CommandResult takeCommandPiece(std::string_view piece, const std::filesystem::path& receiveDirectory);
+    // `connection` names the command connection the piece came from.
+    CommandResult takeCommandPiece(const std::string& connection, std::string_view piece,
+                                   const std::filesystem::path& receiveDirectory);
+    CommandResult takeCommandPiece(std::string_view piece, const std::filesystem::path& receiveDirectory)
+    {
+        return takeCommandPiece(std::string(), piece, receiveDirectory);
+    }
+    // The command connection `connection` has closed. When the bytes waiting
+    // for a marker came last from it, they are let go: a name cut off by a
+    // dropped connection, or noise from something that was not the phone,
+    // must not stand in front of the next name message. Returns the bytes
+    // let go.
+    std::size_t forgetCommandConnection(const std::string& connection);
 
-    // One piece from the photo channel. Each completed photo is counted first
-    // and then stored under the current photo name in `receiveDirectory`.
-    PhotoResult takePhotoPiece(std::string_view piece, const std::filesystem::path& receiveDirectory);
+    // One piece from the photo connection `connection` (any text naming it).
+    // Each connection has a transfer of its own: several phones, or a phone
+    // that reconnected, never mix their bytes. Each completed photo is
+    // counted first and then stored under the current photo name in
+    // `receiveDirectory`. When the connections together hold more than the
+    // photo limit, this connection's transfer is dropped.
+    PhotoResult takePhotoPiece(const std::string& connection, std::string_view piece,
+                               const std::filesystem::path& receiveDirectory);
+    // The same for a single, unnamed photo connection.
+    PhotoResult takePhotoPiece(std::string_view piece, const std::filesystem::path& receiveDirectory)
+    {
+        return takePhotoPiece(std::string(), piece, receiveDirectory);
+    }
+    // The photo connection `connection` has closed: a transfer it left
+    // unfinished can never end and is let go. Returns the bytes let go.
+    std::size_t forgetPhotoConnection(const std::string& connection);
 
     std::uint64_t photoCount() const { return m_photoCount; }
     const CommandChannel& commandChannel() const { return m_command; }
-    const PhotoChannel& photoChannel() const { return m_photo; }
+    PhotoStats photoStats() const;
 
 private:
     std::optional<StoreResult> workOffNameList(const std::filesystem::path& receiveDirectory);
+    std::size_t photoBytesHeld() const;
+    void retire(const PhotoChannel& channel);
 
     std::string m_phoneAddress;
     std::uint64_t m_photoCount = 0;
+    std::size_t m_photoLimit;
     CommandChannel m_command;
-    PhotoChannel m_photo;
+    std::string m_commandSource; // the connection that last added to the command buffer
+    std::map<std::string, PhotoChannel> m_photos;
+    PhotoStats m_retired; // the figures of connections that have closed
 };
 
 } // namespace velmora::link

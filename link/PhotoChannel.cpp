@@ -40,16 +40,22 @@ PhotoChannel::Outcome PhotoChannel::takePiece(std::string_view piece)
     }
     m_buffer.append(piece);
     findMergedMarkers(out);
-    if (m_discarding) {
+    if (m_discarding)
         keepTail();
-    } else if (m_buffer.size() > m_limit) {
-        m_discardedKind = imageKind();
-        m_discarding = true;
-        ++m_dropped;
-        keepTail();
-        out.dropped = true;
-    }
+    else if (m_buffer.size() > m_limit)
+        out.dropped = dropTransfer();
     return out;
+}
+
+bool PhotoChannel::dropTransfer()
+{
+    if (m_discarding || m_buffer.empty())
+        return false;
+    m_discardedKind = imageKind();
+    m_discarding = true;
+    ++m_dropped;
+    keepTail();
+    return true;
 }
 
 // Ends the transfer whose bytes are m_buffer[0, photoEnd) and whose marker

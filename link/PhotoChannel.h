@@ -46,6 +46,12 @@ public:
     // Any other marker is photo data. Never throws except std::bad_alloc.
     Outcome takePiece(std::string_view piece);
 
+    // Lets go of the transfer under way as if it had passed the limit: its
+    // bytes are freed and further bytes are ignored up to its end marker.
+    // Returns false when no transfer was under way (nothing buffered, or one
+    // already dropped).
+    bool dropTransfer();
+
     std::size_t bufferedBytes() const { return m_buffer.size(); }
     std::uint64_t mergedAtFront() const { return m_mergedAtFront; }
     std::uint64_t mergedAfterImage() const { return m_mergedAfterImage; }

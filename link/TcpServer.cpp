@@ -19,6 +19,8 @@ TcpServer::TcpServer(QObject* parent)
             Qt::QueuedConnection);
     connect(m_worker, &TcpServerWorker::pieceArrived, this, &TcpServer::deliverPiece,
             Qt::QueuedConnection);
+    connect(m_worker, &TcpServerWorker::clientDisconnected, this, &TcpServer::clientDisconnected,
+            Qt::QueuedConnection);
     m_thread->start();
 }
 

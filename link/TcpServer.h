@@ -19,7 +19,8 @@ class TcpServerWorker;
 // events reach the GUI thread one at a time, in arrival order.
 //
 // A client address names one connection for the whole run, e.g.
-// "192.168.1.20:53122". A client that leaves produces no event.
+// "192.168.1.20:53122". A client that leaves produces clientDisconnected,
+// after every piece it sent.
 class TcpServer : public QObject {
     Q_OBJECT
 public:
@@ -49,6 +50,7 @@ public:
 Q_SIGNALS:
     void clientConnected(const QString& client);
     void dataArrived(const QString& client, const QByteArray& piece);
+    void clientDisconnected(const QString& client);
 
 private:
     void deliverPiece(const QString& client, const QByteArray& piece);

@@ -111,6 +111,8 @@ void TcpServerWorker::readPausedSockets()
 
 void TcpServerWorker::forget(QTcpSocket* socket)
 {
+    if (!m_names.contains(socket))
+        return;
     // Whatever the phone sent before it closed is still delivered.
     if (socket->bytesAvailable() > 0 && m_inFlight->load() < TcpServer::IN_FLIGHT_LIMIT)
         readSocket(socket);
@@ -127,6 +129,7 @@ void TcpServerWorker::forget(QTcpSocket* socket)
         m_open.remove(name);
     }
     socket->deleteLater();
+    Q_EMIT clientDisconnected(name);
 }
 
 void TcpServerWorker::send(const QString& client, const QByteArray& bytes)

@@ -37,6 +37,8 @@ public:
 Q_SIGNALS:
     void clientConnected(const QString& client);
     void pieceArrived(const QString& client, const QByteArray& piece);
+    // After the connection's last piece.
+    void clientDisconnected(const QString& client);
 
 private:
     void acceptConnections();

@@ -98,4 +98,90 @@ TEST(PhoneLinkSession, NameListWorkedOffByCount)
     EXPECT_EQ(after, before);
 }
 
+// Guards against two photo connections mixing their bytes: phones sending at
+// once, slice by slice, each have their own photo stored whole.
+TEST(PhoneLinkSession, PhotoConnectionsKeepTheirOwnTransfers)
+{
+    TempTree tree;
+    PhoneLinkSession session;
+    session.takePhotoPiece("a", "HDR!first-", tree.root());
+    session.takePhotoPiece("b", "HDR!second-", tree.root());
+    session.takePhotoPiece("a", "photo", tree.root());
+    session.takePhotoPiece("b", "photo", tree.root());
+    const auto fromB = session.takePhotoPiece("b", MARKER, tree.root());
+    const auto fromA = session.takePhotoPiece("a", MARKER, tree.root());
+    ASSERT_EQ(fromB.photos.size(), 1u);
+    ASSERT_EQ(fromA.photos.size(), 1u);
+    EXPECT_EQ(fromB.photos[0].photo, "second-photo");
+    EXPECT_EQ(fromA.photos[0].photo, "first-photo");
+    EXPECT_EQ(fromA.photos[0].count, 2u);
+}
+
+// Guards against the half photo of a closed connection being glued in front
+// of the next photo, and against its bytes being held for good. Rows: the
+// transfer cut in the photo, and cut after a merged marker began the next.
+TEST(PhoneLinkSession, ClosedPhotoConnectionLetsItsTransferGo)
+{
+    const struct {
+        const char* name;
+        std::string sent;
+        std::size_t photosBeforeClose;
+    } rows[] = {
+        {"cut in the photo", "HDR!\xFF\xD8half", 0},
+        {"cut after a merged marker", "HDR!\xFF\xD8x\xFF\xD9" + MARKER + "HDR!\xFF\xD8next", 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempTree tree;
+        PhoneLinkSession session;
+        const auto first = session.takePhotoPiece("lost", row.sent, tree.root());
+        EXPECT_EQ(first.photos.size(), row.photosBeforeClose);
+        EXPECT_GT(session.forgetPhotoConnection("lost"), 0u);
+        EXPECT_EQ(session.photoStats().bufferedBytes, 0u);
+        EXPECT_EQ(session.forgetPhotoConnection("lost"), 0u);
+        session.takePhotoPiece("again", "HDR!whole", tree.root());
+        const auto result = session.takePhotoPiece("again", MARKER, tree.root());
+        ASSERT_EQ(result.photos.size(), 1u);
+        EXPECT_EQ(result.photos[0].photo, "whole");
+        EXPECT_EQ(session.photoStats().droppedTransfers, 1u);
+    }
+}
+
+// Guards against many connections together holding many times the photo
+// limit: the connection whose piece passes the shared limit has its
+// transfer dropped up to its marker, and the other keeps its photo.
+TEST(PhoneLinkSession, PhotoLimitHoldsForAllConnectionsTogether)
+{
+    TempTree tree;
+    PhoneLinkSession session(PhoneLinkSession::Limits{64, 100});
+    session.takePhotoPiece("a", "HDR!" + std::string(60, 'a'), tree.root());
+    const auto over = session.takePhotoPiece("b", "HDR!" + std::string(60, 'b'), tree.root());
+    EXPECT_TRUE(over.transferDropped);
+    EXPECT_LE(session.photoStats().bufferedBytes, 100u);
+    EXPECT_TRUE(session.takePhotoPiece("b", MARKER, tree.root()).photos.empty());
+    const auto kept = session.takePhotoPiece("a", MARKER, tree.root());
+    ASSERT_EQ(kept.photos.size(), 1u);
+    EXPECT_EQ(kept.photos[0].photo, std::string(60, 'a'));
+}
+
+// Guards against the cut-off name of a closed command connection standing in
+// front of the next name message; bytes that came last from another, still
+// open connection are kept, as a name may come in several pieces.
+TEST(PhoneLinkSession, ClosedCommandConnectionLetsItsNameGo)
+{
+    TempTree tree;
+    PhoneLinkSession session;
+    session.takeCommandPiece("lost", "class1\\ha", tree.root());
+    EXPECT_EQ(session.forgetCommandConnection("other"), 0u);
+    EXPECT_EQ(session.forgetCommandConnection("lost"), 9u);
+    session.takeCommandPiece("phone", "whole.jpgSTAT||", tree.root());
+    EXPECT_EQ(session.commandChannel().currentPhotoName(), "whole.jpg");
+
+    session.takeCommandPiece("lost", "noise", tree.root());
+    session.takeCommandPiece("phone", "next", tree.root());
+    EXPECT_EQ(session.forgetCommandConnection("lost"), 0u);
+    session.takeCommandPiece("phone", ".jpgSTAT||", tree.root());
+    EXPECT_EQ(session.commandChannel().currentPhotoName(), "noisenext.jpg");
+}
+
 } // namespace

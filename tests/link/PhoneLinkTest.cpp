@@ -360,12 +360,12 @@ private Q_SLOTS:
 
         for (int i = 0; i <= 10; ++i)
             QCOMPARE(sha256(stored(QStringLiteral("run%1.jpg").arg(i))), sha256(photos[i]));
-        const auto& channel = phoneLink()->session().photoChannel();
-        QVERIFY(channel.mergedAtFront() >= 1);
-        QVERIFY(channel.mergedAfterImage() >= 2);
+        const auto channel = phoneLink()->session().photoStats();
+        QVERIFY(channel.mergedAtFront >= 1);
+        QVERIFY(channel.mergedAfterImage >= 2);
         qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",
-              static_cast<unsigned long long>(channel.mergedAtFront()),
-              static_cast<unsigned long long>(channel.mergedAfterImage()));
+              static_cast<unsigned long long>(channel.mergedAtFront),
+              static_cast<unsigned long long>(channel.mergedAfterImage));
     }
 };
 

@@ -104,10 +104,10 @@ private Q_SLOTS:
                 + (name.contains(QLatin1Char('_')) ? QStringLiteral("无身份证照片/") : QString()) + name;
             QCOMPARE(hashOf(stored), hashOf(source + QLatin1Char('/') + name));
         }
-        const auto& channel = m_window->findChild<link::PhoneLink*>()->session().photoChannel();
+        const auto channel = m_window->findChild<link::PhoneLink*>()->session().photoStats();
         qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",
-              static_cast<unsigned long long>(channel.mergedAtFront()),
-              static_cast<unsigned long long>(channel.mergedAfterImage()));
+              static_cast<unsigned long long>(channel.mergedAtFront),
+              static_cast<unsigned long long>(channel.mergedAfterImage));
     }
 
     // The marker merged into the photo's last write by the simulator itself.
