@@ -38,16 +38,26 @@ std::vector<std::string_view> levels(std::string_view name)
     return out;
 }
 
-bool isSafeLevel(std::string_view level)
+// Whether one level, as text, stays where it is: not empty, not only dots and
+// blanks (Windows drops trailing dots and blanks, so "..." and ". ." reach the
+// parent just as ".." does), and free of `forbidden`.
+bool isSafeLevelText(std::string_view level, std::string_view forbidden)
 {
-    // Windows drops trailing dots and blanks from a level, so "..." and ". ."
-    // reach the parent just as ".." does.
     std::size_t end = level.size();
     while (end > 0 && (level[end - 1] == '.' || level[end - 1] == ' '))
         --end;
-    if (end == 0)
-        return false;
-    return level.find(':') == std::string_view::npos;
+    return end > 0 && level.find_first_of(forbidden) == std::string_view::npos;
+}
+
+// The level is checked as the phone sent it and as it will be written: the
+// conversion drops a lead byte cut off at the level's end, so "..\x95" turns
+// into ".." and a lone "\x95" into an empty level, which would make the path
+// absolute. In GBK a trail byte may be "\" or "/"; in the written UTF-8 text
+// neither may appear.
+bool isSafeLevel(std::string_view level)
+{
+    return isSafeLevelText(level, ":")
+        && isSafeLevelText(platform::gbkToUtf8(level), std::string_view(":/\\\0", 4));
 }
 
 // The GBK text as a path of the file system, with the phone's "\" turned into

@@ -121,6 +121,13 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedTable, testing::Values(
     RefusedCase{"CurrentLevel", ".\\x.jpg", Status::UnsafeName},
     RefusedCase{"NulByte", std::string("x.jpg\0../../y", 13), Status::UnsafeName},
     RefusedCase{"NoIdParent", "..\\a_1.jpg", Status::UnsafeName},
+    // A lead byte with no trail byte is dropped when the name is converted for
+    // the file system: a level made of one turns empty and the path absolute
+    // (the first is an input the fuzzer found), one behind dots turns "..".
+    RefusedCase{"LoneLeadByteLevel", "\x95/a\x1c\\\x81x.jpg", Status::UnsafeName},
+    RefusedCase{"LoneLeadByteFirst", "\x95/tmp/x.jpg", Status::UnsafeName},
+    RefusedCase{"ParentBeforeLeadByte", "..\x95/outside/x.jpg", Status::UnsafeName},
+    RefusedCase{"DotBlankBeforeLeadByte", ". \xFE/x.jpg", Status::UnsafeName},
     RefusedCase{"Empty", "", Status::NoName},
     RefusedCase{"DirectoryOnly", "sub\\", Status::NoName}),
     [](const auto& info) { return std::string(info.param.name); });
