@@ -64,6 +64,10 @@ bool SharedStringCheck::finishBrokenString(const BiffRecord& r, std::uint64_t& p
     if (1 + rest > r.size)
         return false;
     p = 1 + rest + m_pendingSkip;
+    // FreeXL forgets run and extension bytes of a broken string that spill
+    // into the following record and reads them as the next string.
+    if (p > r.size)
+        return false;
     m_pendingSkip = p >= r.size ? p - r.size : 0;
     m_nextSkip = 0;
     m_pendingLength = 0;

@@ -39,6 +39,8 @@ constexpr std::size_t MAX_XF_RECORDS = 8192;
 // One full BIFF8 sheet (65536 rows by 256 columns). FreeXL allocates 16
 // bytes for every declared cell of every sheet when it opens the workbook.
 constexpr std::uint64_t MAX_DECLARED_CELLS = 65536ull * 256;
+// What FreeXL may leak sizing sheets without DIMENSIONS: 1 MiB of cells.
+constexpr std::uint64_t MAX_LEAKED_CELLS = 65536;
 // 31 December 9999. FreeXL turns a date serial into a date by counting
 // days one at a time, which for serials near 2^31 takes many seconds.
 constexpr double LAST_DATE_SERIAL = 2958465;
@@ -157,26 +159,30 @@ private:
     {
         if (m_bof == ExpectFirstBof)
             return false; // no workbook at all
+        closeSubstream();
         // Each sheet's BOUNDSHEET must lead to its own BOF, or FreeXL shows
         // it empty.
         std::unordered_set<std::uint32_t> positions;
-        std::size_t undimensioned = 0;
-        bool lastIsUndimensioned = false;
+        std::uint64_t undimensioned = 0;
         for (std::uint32_t position : m_sheetPositions) {
             const auto found = m_substreams.find(position);
             if (found == m_substreams.end() || !positions.insert(position).second)
                 return false;
-            if (!found->second) {
-                ++undimensioned;
-                lastIsUndimensioned = position == m_lastSubstream;
-            }
+            undimensioned += found->second.dimensioned ? 0 : 1;
         }
-        // FreeXL sizes a sheet without DIMENSIONS after reading the stream by
-        // allocating cells for the sheet it read last: unless that is the
-        // one sheet without, it loses that sheet's values and leaks them.
-        if (undimensioned > 1 || (undimensioned == 1 && positions.count(m_lastSubstream) && !lastIsUndimensioned))
-            return false;
-        return m_declaredCells + m_undeclaredSheets * m_largestSheet <= MAX_DECLARED_CELLS;
+        // FreeXL sizes the sheets without DIMENSIONS after reading the stream
+        // by allocating cells, each time anew, for the sheet it read last:
+        // that sheet loses its values (refused when it is the sheet the
+        // roster is imported from) and every earlier allocation leaks.
+        if (undimensioned > 0 && positions.count(m_lastSubstream) > 0) {
+            const Substream& last = m_substreams[m_lastSubstream];
+            if (last.dimensioned && m_sheetPositions.front() == m_lastSubstream)
+                return false;
+            const std::uint64_t leaked = undimensioned + (last.dimensioned ? 1 : 0) - 1;
+            if (leaked * last.cells > MAX_LEAKED_CELLS)
+                return false;
+        }
+        return m_declaredCells <= MAX_DECLARED_CELLS;
     }
 
     bool record(const BiffRecord& r)
@@ -195,7 +201,7 @@ private:
                 m_biff8 = r.u16(0) == 0x0600;
             } else {
                 m_lastSubstream = static_cast<std::uint32_t>(r.offset);
-                m_substreams[m_lastSubstream] = false;
+                m_substreams[m_lastSubstream] = {};
             }
             m_inSheet = m_bof == ExpectBof;
             m_bof = InSubstream;
@@ -210,13 +216,8 @@ private:
     {
         switch (r.type) {
         case EOF_RECORD:
+            closeSubstream();
             m_bof = ExpectBof;
-            if (!m_sheetHasDimensions && (m_sheetRows || m_sheetColumns)) {
-                const std::uint64_t cells = (m_sheetRows + 1) * (m_sheetColumns + 1);
-                m_declaredCells += cells;
-                m_largestSheet = std::max(m_largestSheet, cells);
-                ++m_undeclaredSheets;
-            }
             return true;
         case SST:
             return m_strings.record(r);
@@ -259,19 +260,26 @@ private:
         const std::uint64_t rows = m_biff8 ? r.u32(4) : r.u16(2);
         const std::uint64_t columns = m_biff8 ? r.u16(10) : r.u16(6);
         const std::uint64_t cells = rows * columns;
-        // FreeXL allocates again, without freeing, for every DIMENSIONS.
-        if (cells > MAX_DECLARED_CELLS)
-            return false;
         m_declaredCells += cells;
-        m_largestSheet = std::max(m_largestSheet, cells);
         // A second DIMENSIONS makes FreeXL allocate the sheet's cells again
         // without freeing the first ones.
         if (m_sheetHasDimensions)
             return false;
         m_sheetHasDimensions = true;
         if (m_inSheet)
-            m_substreams[m_lastSubstream] = true;
+            m_substreams[m_lastSubstream] = {true, cells};
         return m_declaredCells <= MAX_DECLARED_CELLS;
+    }
+
+    // Without DIMENSIONS, FreeXL sizes a sheet by its last row and column
+    // with a cell.
+    void closeSubstream()
+    {
+        if (m_bof != InSubstream || !m_inSheet || m_sheetHasDimensions)
+            return;
+        const std::uint64_t cells = (m_sheetRows + 1) * (m_sheetColumns + 1);
+        m_declaredCells += cells;
+        m_substreams[m_lastSubstream] = {false, cells};
     }
 
     bool format(const BiffRecord& r)
@@ -348,15 +356,17 @@ private:
     SharedStringCheck m_strings;
     DateFormats m_dates;
     std::vector<std::uint32_t> m_sheetPositions;
-    std::map<std::uint32_t, bool> m_substreams; // BOF position: has DIMENSIONS
+    struct Substream {
+        bool dimensioned = false;
+        std::uint64_t cells = 0; // declared by DIMENSIONS, or up to the last cell
+    };
+    std::map<std::uint32_t, Substream> m_substreams; // by BOF position
     std::uint32_t m_lastSubstream = 0;
     bool m_inSheet = false; // in a substream after the workbook globals
     bool m_sheetHasDimensions = false;
     std::uint64_t m_sheetRows = 0;
     std::uint64_t m_sheetColumns = 0;
     std::uint64_t m_declaredCells = 0;
-    std::uint64_t m_largestSheet = 0;
-    std::uint64_t m_undeclaredSheets = 0;
 };
 
 } // namespace
