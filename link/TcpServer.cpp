@@ -26,10 +26,32 @@ TcpServer::TcpServer(QObject* parent)
 
 TcpServer::~TcpServer()
 {
+    // Servers that read this one first must stop before its worker goes.
+    for (const QPointer<TcpServer>& later : std::as_const(m_readBefore)) {
+        if (later)
+            later->forgetFirst();
+    }
+    readFirst(nullptr);
     TcpServerWorker* worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
+}
+
+void TcpServer::readFirst(TcpServer* earlier)
+{
+    if (m_first)
+        m_first->m_readBefore.removeAll(QPointer<TcpServer>(this));
+    m_first = earlier;
+    if (earlier)
+        earlier->m_readBefore.append(QPointer<TcpServer>(this));
+    m_worker->setReadFirst(earlier ? earlier->m_worker : nullptr);
+}
+
+void TcpServer::forgetFirst()
+{
+    m_first = nullptr;
+    m_worker->setReadFirst(nullptr);
 }
 
 void TcpServer::setPort(quint16 port)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -47,6 +49,15 @@ public:
     // filling memory.
     static constexpr qint64 IN_FLIGHT_LIMIT = 64 * 1024 * 1024;
 
+    // From now on, whenever this server reads a piece, whatever `earlier`
+    // has already received is read and handed on before that piece (nullptr:
+    // no longer). The phone writes a photo's end marker and only then the
+    // next photo's name on the other connection; this keeps the name from
+    // overtaking the marker when the photo connection is read late (its
+    // reading paused while the GUI thread catches up, or its thread not yet
+    // run). Both servers must live on the same thread.
+    void readFirst(TcpServer* earlier);
+
 Q_SIGNALS:
     void clientConnected(const QString& client);
     void dataArrived(const QString& client, const QByteArray& piece);
@@ -55,7 +66,11 @@ Q_SIGNALS:
 private:
     void deliverPiece(const QString& client, const QByteArray& piece);
 
+    void forgetFirst();
+
     quint16 m_port = 0;
+    QPointer<TcpServer> m_first;
+    QList<QPointer<TcpServer>> m_readBefore; // servers that read this one first
     QThread* m_thread = nullptr;
     TcpServerWorker* m_worker = nullptr;
     std::shared_ptr<std::atomic<qint64>> m_inFlight;

@@ -18,6 +18,9 @@ namespace {
 constexpr qint64 SOCKET_BUFFER = 4 * 1024 * 1024;
 // How soon reading resumes after the GUI thread fell behind.
 constexpr int RESUME_INTERVAL_MS = 5;
+// Reading for another server's piece may pass the limit by this much: the
+// bytes are needed ahead of that piece, and the limit is still bounded.
+constexpr qint64 READ_FIRST_ALLOWANCE = TcpServer::IN_FLIGHT_LIMIT;
 
 } // namespace
 
@@ -59,13 +62,14 @@ void TcpServerWorker::acceptConnections()
             QMutexLocker lock(&m_openMutex);
             m_open.insert(name);
         }
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readSocket(socket); });
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket] { readSocket(socket, TcpServer::IN_FLIGHT_LIMIT); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
         Q_EMIT clientConnected(name);
         // Bytes that came with the connection are read now, after the
         // connected event, so the handlers see the connection first.
         if (socket->bytesAvailable() > 0)
-            readSocket(socket);
+            readSocket(socket, TcpServer::IN_FLIGHT_LIMIT);
     }
 }
 
@@ -82,11 +86,11 @@ QString TcpServerWorker::nameFor(QTcpSocket* socket)
     return name;
 }
 
-void TcpServerWorker::readSocket(QTcpSocket* socket)
+void TcpServerWorker::readSocket(QTcpSocket* socket, qint64 inFlightLimit)
 {
     if (!m_names.contains(socket))
         return;
-    if (m_inFlight->load() >= TcpServer::IN_FLIGHT_LIMIT) {
+    if (m_inFlight->load() >= inFlightLimit) {
         m_paused.insert(socket);
         if (!m_resumeTimer->isActive())
             m_resumeTimer->start();
@@ -95,6 +99,8 @@ void TcpServerWorker::readSocket(QTcpSocket* socket)
     const QByteArray piece = socket->readAll();
     if (piece.isEmpty())
         return;
+    readEarlierServer();
+    m_handedOn += piece.size();
     m_inFlight->fetch_add(piece.size());
     Q_EMIT pieceArrived(m_names.value(socket), piece);
 }
@@ -106,7 +112,42 @@ void TcpServerWorker::readPausedSockets()
     const QSet<QTcpSocket*> paused = std::exchange(m_paused, {});
     m_resumeTimer->stop();
     for (QTcpSocket* socket : paused)
-        readSocket(socket);
+        readSocket(socket, TcpServer::IN_FLIGHT_LIMIT);
+}
+
+void TcpServerWorker::setReadFirst(TcpServerWorker* earlier)
+{
+    QMutexLocker lock(&m_firstMutex);
+    m_first = earlier;
+}
+
+// Holds the mutex while the earlier server reads, so that it cannot be
+// cleared (and its worker deleted) half-way; the earlier worker's thread
+// never waits for this one, so the wait always ends.
+void TcpServerWorker::readEarlierServer()
+{
+    QMutexLocker lock(&m_firstMutex);
+    if (TcpServerWorker* earlier = m_first)
+        QMetaObject::invokeMethod(earlier, [earlier] { earlier->readWaiting(); }, Qt::BlockingQueuedConnection);
+}
+
+void TcpServerWorker::readWaiting()
+{
+    const qint64 limit = TcpServer::IN_FLIGHT_LIMIT + READ_FIRST_ALLOWANCE;
+    const QList<QTcpSocket*> sockets = m_names.keys();
+    for (QTcpSocket* socket : sockets) {
+        // Until the system holds nothing more for it: bytes that came before
+        // the other server's piece may still wait there.
+        qint64 before = 0;
+        do {
+            before = m_handedOn;
+            readSocket(socket, limit);
+            if (!m_names.contains(socket) || m_inFlight->load() >= limit)
+                break;
+            socket->waitForReadyRead(0);
+            readSocket(socket, limit);
+        } while (m_handedOn != before);
+    }
 }
 
 void TcpServerWorker::forget(QTcpSocket* socket)
@@ -115,7 +156,7 @@ void TcpServerWorker::forget(QTcpSocket* socket)
         return;
     // Whatever the phone sent before it closed is still delivered.
     if (socket->bytesAvailable() > 0 && m_inFlight->load() < TcpServer::IN_FLIGHT_LIMIT)
-        readSocket(socket);
+        readSocket(socket, TcpServer::IN_FLIGHT_LIMIT);
     if (socket->bytesAvailable() > 0) {
         // Still held back: try again once the GUI thread has caught up.
         QTimer::singleShot(RESUME_INTERVAL_MS, this, [this, socket] { forget(socket); });

@@ -33,6 +33,15 @@ public:
 
     // Any thread.
     bool isConnected(const QString& client) const;
+    // Before each piece it hands on, this worker has `earlier` read and hand
+    // on what its connections have received (nullptr: none). Returns once no
+    // read of `earlier` is under way any more. Never both ways between two
+    // workers: each would wait for the other.
+    void setReadFirst(TcpServerWorker* earlier);
+
+    // Network thread only: reads every connection now, what the system holds
+    // for it included, and hands the pieces on.
+    void readWaiting();
 
 Q_SIGNALS:
     void clientConnected(const QString& client);
@@ -42,7 +51,8 @@ Q_SIGNALS:
 
 private:
     void acceptConnections();
-    void readSocket(QTcpSocket* socket);
+    void readSocket(QTcpSocket* socket, qint64 inFlightLimit);
+    void readEarlierServer();
     void readPausedSockets();
     void forget(QTcpSocket* socket);
     QString nameFor(QTcpSocket* socket);
@@ -56,6 +66,9 @@ private:
     mutable QMutex m_openMutex;
     QSet<QString> m_open;
     std::shared_ptr<std::atomic<qint64>> m_inFlight;
+    QMutex m_firstMutex;
+    TcpServerWorker* m_first = nullptr;
+    qint64 m_handedOn = 0; // bytes handed on in all
 };
 
 } // namespace velmora::link

@@ -185,6 +185,59 @@ private Q_SLOTS:
         QVERIFY(complete);
         QCOMPARE(received.result(), sent.result());
     }
+
+    // A name message read while the photo connection's reading is paused
+    // (the GUI thread behind by more than the in-flight limit) must not be
+    // handed over before the photo bytes sent ahead of it: the photo would
+    // be stored under the next photo's name.
+    void earlierServerIsReadFirst()
+    {
+        TcpServer photos, commands;
+        photos.setPort(0);
+        commands.setPort(0);
+        QVERIFY(photos.listen() && commands.listen());
+        commands.readFirst(&photos);
+        QByteArray order; // 'p' for each photo piece, 'c' for each command piece
+        qint64 photoBytes = 0;
+        connect(&photos, &TcpServer::dataArrived, this, [&](const QString&, const QByteArray& b) {
+            order += 'p';
+            photoBytes += b.size();
+        });
+        connect(&commands, &TcpServer::dataArrived, this, [&](const QString&, const QByteArray&) { order += 'c'; });
+        auto photoPhone = connectTo(photos);
+        auto commandPhone = connectTo(commands);
+        QVERIFY(photoPhone && commandPhone);
+        // Nothing is handed over while this thread writes: the photo server
+        // stops reading at the limit and the rest waits in the system.
+        const qint64 photoSize = TcpServer::IN_FLIGHT_LIMIT + 1024 * 1024;
+        photoPhone->write(QByteArray(photoSize, '\x55'));
+        while (photoPhone->bytesToWrite() > 0)
+            QVERIFY(photoPhone->waitForBytesWritten(10000));
+        commandPhone->write("STAT||next.jpg");
+        QVERIFY(commandPhone->waitForBytesWritten(10000));
+        QVERIFY(waitFor([&] { return photoBytes == photoSize && order.contains('c'); }));
+        QCOMPARE(order.count('c'), 1);
+        QCOMPARE(order.back(), 'c');
+    }
+
+    // The earlier server may go first; the later one then reads alone.
+    void earlierServerMayBeDestroyedFirst()
+    {
+        TcpServer commands;
+        commands.setPort(0);
+        QVERIFY(commands.listen());
+        QList<Event> events;
+        record(commands, events);
+        {
+            TcpServer photos;
+            commands.readFirst(&photos);
+        }
+        auto phone = connectTo(commands);
+        QVERIFY(phone);
+        phone->write("STAT||a.jpg");
+        QVERIFY(waitFor([&] { return events.size() == 2; }));
+        QCOMPARE(events.last().bytes, QByteArray("STAT||a.jpg"));
+    }
 };
 
 QTEST_MAIN(TcpServerTest)
