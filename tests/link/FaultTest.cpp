@@ -225,6 +225,7 @@ private Q_SLOTS:
     {
         constexpr int PHONES = 20;
         constexpr int SLICE = 1500;
+        constexpr int NAME_SLICE = 5;
         std::vector<Socket> commands;
         std::vector<Socket> photos;
         QList<QByteArray> sent;
@@ -241,12 +242,13 @@ private Q_SLOTS:
         }
         QVERIFY(QTest::qWaitFor([&] { return connected.size() == PHONES; }, WAIT_MS));
         bool more = true;
-        for (int offset = 0; more; offset += SLICE) {
+        for (int round = 0; more; ++round) {
             more = false;
             for (int i = 0; i < PHONES; ++i) {
                 const QByteArray name = "p" + QByteArray::number(i) + ".jpgSTAT||";
-                commands[i]->write(name.mid(offset / 300, SLICE / 300));
+                commands[i]->write(name.mid(round * NAME_SLICE, NAME_SLICE));
                 const QByteArray transfer = HEADER + sent[i];
+                const int offset = round * SLICE;
                 photos[i]->write(transfer.mid(offset, SLICE));
                 photos[i]->flush();
                 more = more || offset + SLICE < transfer.size();
