@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
@@ -127,7 +128,7 @@ void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
     PhotoTimes times;
     times.pieceTaken = steadyNow();
     try {
-        const auto result = m_session.takePhotoPiece(client.toStdString(), bytesOf(piece), receiveDirectory());
+        auto result = m_session.takePhotoPiece(client.toStdString(), bytesOf(piece), receiveDirectory());
         if (result.transferDropped)
             qCWarning(lcPhoneLink) << "photo from" << client << "dropped: larger than"
                                    << PhotoChannel::DEFAULT_BUFFER_LIMIT << "bytes without an end marker";
@@ -175,16 +176,22 @@ std::filesystem::path PhoneLink::receiveDirectory() const
 
 // When one piece completes several photos, the window shows the last; the
 // count, the photo and the name change together, after the stores.
-void PhoneLink::showPhoto(const PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times)
+void PhoneLink::showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times)
 {
     times.count = received.count;
     if (auto* count = control<QLabel>(m_window, u"标签4"))
         count->setText(QString::number(received.count));
     if (auto* preview = control<app::PictureBox>(m_window, u"图片框3")) {
-        const QByteArray bytes(received.photo.data(), static_cast<qsizetype>(received.photo.size()));
+        // The preview keeps the photo's own bytes rather than a copy: a large
+        // photo would otherwise be held three times over at this point (the
+        // receive buffer, the photo and the copy). The bytes stay in
+        // m_shownPhoto until the next photo has replaced them in the box.
+        auto shown = std::make_unique<std::string>(std::move(received.photo));
+        const QByteArray bytes = QByteArray::fromRawData(shown->data(), static_cast<qsizetype>(shown->size()));
         const QImage decoded = decodePreview(bytes);
         times.decoded = steadyNow();
         preview->setPicture(bytes, decoded);
+        m_shownPhoto = std::move(shown);
     }
     auto* fileName = control<QLabel>(m_window, u"标签11");
     if (!fileName)

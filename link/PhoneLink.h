@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <string>
 
 class QWidget;
 
@@ -67,7 +69,7 @@ private Q_SLOTS:
 
 private:
     std::filesystem::path receiveDirectory() const;
-    void showPhoto(const PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times);
+    void showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times);
 
     QWidget* m_window;
     TcpServer* m_commandServer;
@@ -75,6 +77,8 @@ private:
     platform::UserDialogs* m_dialogs;
     PhoneLinkSession m_session;
     QColor m_fileNameColour;
+    // The bytes 图片框3 shows: the box holds them without a copy of its own.
+    std::unique_ptr<std::string> m_shownPhoto;
 };
 
 } // namespace velmora::link

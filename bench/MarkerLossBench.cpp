@@ -1,0 +1,103 @@
+// Marker loss: 1000 photos sent by the phone simulator with no pause at all
+// (each end marker right behind its photo, each name right behind the last
+// marker), counted whole by hash under their own names, while the GUI thread
+// is kept busy by a timer that blocks it for BUSY_MS every BUSY_MS. The
+// baseline is the same run with the GUI thread idle.
+
+#include "bench/BenchSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace velmora;
+
+namespace {
+
+constexpr int PHOTOS = 1000;
+constexpr int BUSY_MS = 4;
+
+struct Photo {
+    QString relative; // below the phone's folder, "/" between levels
+    QByteArray hash;
+};
+
+// The photos, each with bytes of its own (a tagged copy of one JPEG), in
+// class folders as the phone names them; made once.
+QList<Photo> phonePhotos(const QString& folder)
+{
+    QFile baseFile(bench::cachedJpeg(QStringLiteral("photo-100KiB.jpg"), 100 * 1024));
+    if (!baseFile.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray base = baseFile.readAll();
+    QList<Photo> photos;
+    for (int i = 0; i < PHOTOS; ++i) {
+        const QString relative = QStringLiteral("班%1/学生%2.jpg").arg(i % 5 + 1).arg(i, 4, 10, QLatin1Char('0'));
+        const QByteArray bytes = bench::taggedJpeg(base, "photo " + QByteArray::number(i));
+        QFile file(folder + QLatin1Char('/') + relative);
+        if (file.size() != bytes.size()) {
+            QDir().mkpath(QFileInfo(file).path());
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return {};
+        }
+        photos.append({relative, bench::sha256(bytes)});
+    }
+    return photos;
+}
+
+struct Outcome {
+    int whole = 0;
+    std::uint64_t counted = 0;
+};
+
+Outcome run(const QString& folder, const QList<Photo>& photos, bool busy)
+{
+    Outcome outcome;
+    bench::ReceivingWindow receiver;
+    if (!receiver.ok())
+        return outcome;
+    QTimer blocker;
+    blocker.setInterval(BUSY_MS);
+    QObject::connect(&blocker, &QTimer::timeout, [] { QThread::msleep(BUSY_MS); });
+    if (busy)
+        blocker.start();
+    QProcess sender;
+    bench::startSimulator(sender, bench::simulatorArguments(receiver.commandPort(), receiver.photoPort(),
+                                                            {QStringLiteral("--gap"), QStringLiteral("0"),
+                                                             QStringLiteral("--dir"), folder}));
+    outcome.counted = receiver.waitForPhotos(PHOTOS, 10000);
+    bench::finishSimulator(sender, 120000);
+    outcome.counted = receiver.waitForPhotos(PHOTOS, 2000);
+    blocker.stop();
+    for (const Photo& photo : photos) {
+        if (bench::sha256OfFile(receiver.receiveDirectory() + photo.relative) == photo.hash)
+            ++outcome.whole;
+    }
+    return outcome;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    bench::prepareApplication();
+    QApplication application(argc, argv);
+    const QString folder = bench::dataDirectory() + QStringLiteral("/marker-photos");
+    const QList<Photo> photos = phonePhotos(folder);
+    if (photos.size() != PHOTOS) {
+        std::fprintf(stderr, "cannot write the test photos into %s\n", qPrintable(folder));
+        return 1;
+    }
+    const Outcome idle = run(folder, photos, false);
+    const Outcome busy = run(folder, photos, true);
+    std::printf("marker loss: %d photos of about 100 KiB with no pause; whole under their own name: GUI thread "
+                "idle %d (%llu counted), GUI thread blocked %d ms of every %d ms %d (%llu counted), ratio %.3f\n",
+                PHOTOS, idle.whole, static_cast<unsigned long long>(idle.counted), BUSY_MS, 2 * BUSY_MS,
+                busy.whole, static_cast<unsigned long long>(busy.counted),
+                idle.whole > 0 ? double(busy.whole) / idle.whole : 0.0);
+    return 0;
+}
