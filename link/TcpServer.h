@@ -47,7 +47,7 @@ public:
     // Reading stops while this passes the limit, so a phone that sends faster
     // than the program stores waits in TCP's own flow control instead of
     // filling memory.
-    static constexpr qint64 IN_FLIGHT_LIMIT = 16 * 1024 * 1024;
+    static constexpr qint64 IN_FLIGHT_LIMIT = 64 * 1024 * 1024;
 
     // From now on, whenever this server reads a piece, whatever `earlier`
     // has already received is read and handed on before that piece (nullptr:

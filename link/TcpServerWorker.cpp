@@ -19,7 +19,7 @@ constexpr qint64 SOCKET_BUFFER = 4 * 1024 * 1024;
 // How soon reading resumes after the GUI thread fell behind.
 constexpr int RESUME_INTERVAL_MS = 5;
 // Reading for another server's piece may pass the limit by this much: the
-// bytes are needed ahead of that piece, and the limit is still bounded.
+// bytes are needed ahead of that piece, and memory stays bounded.
 constexpr qint64 READ_FIRST_ALLOWANCE = TcpServer::IN_FLIGHT_LIMIT;
 
 } // namespace
