@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPalette>
+#include <QTimer>
 
 #include <chrono>
 #include <exception>
@@ -22,6 +23,9 @@ Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
 
 namespace velmora::link {
 namespace {
+
+// While more photos are waiting, previews are decoded at least this often.
+constexpr qint64 PREVIEW_DEFER_LIMIT_MS = 500;
 
 template <typename T>
 T* control(const QWidget* window, const char16_t* name)
@@ -75,6 +79,15 @@ PhoneLink::PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photo
         connect(m_photoServer, &TcpServer::dataArrived, this, &PhoneLink::takePhotoPiece);
         connect(m_photoServer, &TcpServer::clientDisconnected, this, &PhoneLink::forgetPhotoConnection);
     }
+    // The phone names the next photo only after the last one's end marker
+    // has left: what the photo connection received before a name message is
+    // handled before it, so that the photo keeps its own name.
+    if (m_commandServer && m_photoServer)
+        m_commandServer->readFirst(m_photoServer);
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(0);
+    connect(m_previewTimer, &QTimer::timeout, this, &PhoneLink::decodeDeferredPreview);
     if (auto* fileName = control<QLabel>(m_window, u"标签11"))
         m_fileNameColour = fileName->palette().color(QPalette::WindowText);
 }
@@ -140,7 +153,8 @@ void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
         }
         if (!result.photos.empty()) {
             times.stored = steadyNow();
-            showPhoto(result.photos.back(), times);
+            const bool morePhotoBytes = m_photoServer && m_photoServer->bytesWaiting() > piece.size();
+            showPhoto(result.photos.back(), times, morePhotoBytes);
             times.shown = steadyNow();
             Q_EMIT photoShown(times);
         }
@@ -166,6 +180,22 @@ void PhoneLink::forgetPhotoConnection(const QString& client)
                                << "bytes, the connection closed before its end marker";
 }
 
+void PhoneLink::decodeDeferredPreview()
+{
+    const bool morePhotoBytes = m_photoServer && m_photoServer->bytesWaiting() > 0;
+    if (morePhotoBytes && m_previewDeferredFor.isValid()
+        && m_previewDeferredFor.elapsed() < PREVIEW_DEFER_LIMIT_MS) {
+        m_previewTimer->start();
+        return;
+    }
+    m_previewDeferredFor.invalidate();
+    auto* preview = control<app::PictureBox>(m_window, u"图片框3");
+    if (preview && m_shownPhoto) {
+        const QByteArray bytes = preview->picture();
+        preview->setPicture(bytes, decodePreview(bytes));
+    }
+}
+
 // Read at the moment of use: the user may choose another directory between
 // two photos.
 std::filesystem::path PhoneLink::receiveDirectory() const
@@ -176,7 +206,7 @@ std::filesystem::path PhoneLink::receiveDirectory() const
 
 // When one piece completes several photos, the window shows the last; the
 // count, the photo and the name change together, after the stores.
-void PhoneLink::showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times)
+void PhoneLink::showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times, bool morePhotoBytes)
 {
     times.count = received.count;
     if (auto* count = control<QLabel>(m_window, u"标签4"))
@@ -188,9 +218,20 @@ void PhoneLink::showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes&
         // m_shownPhoto until the next photo has replaced them in the box.
         auto shown = std::make_unique<std::string>(std::move(received.photo));
         const QByteArray bytes = QByteArray::fromRawData(shown->data(), static_cast<qsizetype>(shown->size()));
-        const QImage decoded = decodePreview(bytes);
+        // Decoding a preview takes longer than storing the photo; while more
+        // photos are already waiting, the box keeps the last picture and only
+        // the newest photo is decoded once they are in.
+        if (morePhotoBytes) {
+            if (!m_previewTimer->isActive() && !m_previewDeferredFor.isValid())
+                m_previewDeferredFor.start();
+            preview->setPicture(bytes, preview->image());
+            m_previewTimer->start();
+        } else {
+            preview->setPicture(bytes, decodePreview(bytes));
+            m_previewTimer->stop();
+            m_previewDeferredFor.invalidate();
+        }
         times.decoded = steadyNow();
-        preview->setPicture(bytes, decoded);
         m_shownPhoto = std::move(shown);
     }
     auto* fileName = control<QLabel>(m_window, u"标签11");

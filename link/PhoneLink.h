@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QTimer;
 class QWidget;
 
 namespace velmora::platform { class UserDialogs; }
@@ -69,7 +71,8 @@ private Q_SLOTS:
 
 private:
     std::filesystem::path receiveDirectory() const;
-    void showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times);
+    void showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times, bool morePhotoBytes);
+    void decodeDeferredPreview();
 
     QWidget* m_window;
     TcpServer* m_commandServer;
@@ -79,6 +82,9 @@ private:
     QColor m_fileNameColour;
     // The bytes 图片框3 shows: the box holds them without a copy of its own.
     std::unique_ptr<std::string> m_shownPhoto;
+    // Set while 图片框3 holds a photo whose preview is not decoded yet.
+    QTimer* m_previewTimer = nullptr;
+    QElapsedTimer m_previewDeferredFor;
 };
 
 } // namespace velmora::link

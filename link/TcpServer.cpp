@@ -93,6 +93,11 @@ bool TcpServer::isConnected(const QString& client) const
     return m_worker->isConnected(client);
 }
 
+qint64 TcpServer::bytesWaiting() const
+{
+    return m_inFlight->load();
+}
+
 void TcpServer::deliverPiece(const QString& client, const QByteArray& piece)
 {
     Q_EMIT dataArrived(client, piece);

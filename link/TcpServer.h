@@ -48,6 +48,9 @@ public:
     // than the program stores waits in TCP's own flow control instead of
     // filling memory.
     static constexpr qint64 IN_FLIGHT_LIMIT = 64 * 1024 * 1024;
+    // Bytes read and not yet handled on the GUI thread; inside a dataArrived
+    // handler the piece being handled is counted too.
+    qint64 bytesWaiting() const;
 
     // From now on, whenever this server reads a piece, whatever `earlier`
     // has already received is read and handed on before that piece (nullptr:

@@ -100,7 +100,6 @@ void TcpServerWorker::readSocket(QTcpSocket* socket, qint64 inFlightLimit)
     if (piece.isEmpty())
         return;
     readEarlierServer();
-    m_handedOn += piece.size();
     m_inFlight->fetch_add(piece.size());
     Q_EMIT pieceArrived(m_names.value(socket), piece);
 }
@@ -136,17 +135,15 @@ void TcpServerWorker::readWaiting()
     const qint64 limit = TcpServer::IN_FLIGHT_LIMIT + READ_FIRST_ALLOWANCE;
     const QList<QTcpSocket*> sockets = m_names.keys();
     for (QTcpSocket* socket : sockets) {
-        // Until the system holds nothing more for it: bytes that came before
-        // the other server's piece may still wait there.
-        qint64 before = 0;
-        do {
-            before = m_handedOn;
-            readSocket(socket, limit);
-            if (!m_names.contains(socket) || m_inFlight->load() >= limit)
-                break;
+        // What Qt holds, then one read of what the system holds: the bytes
+        // sent before the other server's piece. No more: a phone already
+        // sending its next photo must not have that photo's end marker
+        // handed on ahead of the name message that names it.
+        readSocket(socket, limit);
+        if (m_names.contains(socket) && m_inFlight->load() < limit) {
             socket->waitForReadyRead(0);
             readSocket(socket, limit);
-        } while (m_handedOn != before);
+        }
     }
 }
 

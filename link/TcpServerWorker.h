@@ -68,7 +68,6 @@ private:
     std::shared_ptr<std::atomic<qint64>> m_inFlight;
     QMutex m_firstMutex;
     TcpServerWorker* m_first = nullptr;
-    qint64 m_handedOn = 0; // bytes handed on in all
 };
 
 } // namespace velmora::link
