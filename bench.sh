@@ -6,7 +6,10 @@ cd "$(dirname "$0")"
 scripts/setup.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF
 cmake --build build-bench
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+# Photos made for the benchmarks are kept between runs in build-bench/bench-data
+# (or $VELMORA_BENCH_DATA); the first run makes them.
 for bench in build-bench/bench/velmora-bench-*; do
+    [[ -f "$bench" && -x "$bench" ]] || continue
     echo "== ${bench##*/}"
     "$bench"
 done
