@@ -2,6 +2,8 @@
 
 // Little-endian byte building for the .xls records and the compound file.
 
+#include "roster/BiffRecordTypes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -39,7 +41,7 @@ namespace velmora::roster {
 
 // The largest payload of one BIFF8 record; longer data goes on in CONTINUE
 // records.
-inline constexpr std::size_t MAX_RECORD_PAYLOAD = 8224;
+using biff::MAX_RECORD_PAYLOAD;
 
 // Appends one BIFF record: type, payload length, payload (at most
 // MAX_RECORD_PAYLOAD bytes).

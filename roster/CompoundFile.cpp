@@ -1,5 +1,7 @@
 #include "roster/CompoundFile.h"
 
+#include "roster/CompoundFileFormat.h"
+
 #include "roster/ByteWriter.h"
 
 #include <cassert>
@@ -7,14 +9,10 @@
 namespace velmora::roster {
 namespace {
 
+using namespace cfb;
+
 constexpr std::size_t SECTOR = 512;
 constexpr std::size_t IDS_PER_FAT_SECTOR = SECTOR / 4;
-constexpr std::size_t HEADER_FAT_SLOTS = 109;
-constexpr std::size_t MINI_STREAM_CUTOFF = 4096;
-constexpr std::uint32_t FREESECT = 0xFFFFFFFF;
-constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;
-constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
-constexpr std::uint32_t NOSTREAM = 0xFFFFFFFF;
 
 struct Layout {
     std::size_t streamSectors;
@@ -24,7 +22,7 @@ struct Layout {
 
 void header(ByteWriter& out, const Layout& layout)
 {
-    for (std::uint8_t b : {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1})
+    for (std::uint8_t b : SIGNATURE)
         out.u8(b);
     out.zeros(16);                  // class id
     out.u16(0x003E);                // minor version

@@ -1,5 +1,7 @@
 #include "roster/CompoundFileCheck.h"
 
+#include "roster/CompoundFileFormat.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -7,12 +9,7 @@
 namespace velmora::roster {
 namespace {
 
-constexpr std::uint32_t MAX_REGULAR_SECTOR = 0xFFFFFFFA;
-constexpr std::uint32_t END_OF_CHAIN = 0xFFFFFFFE;
-constexpr std::uint32_t FREE_SECTOR = 0xFFFFFFFF;
-constexpr std::size_t HEADER_SIZE = 512;
-constexpr std::size_t DIRECTORY_ENTRY_SIZE = 128;
-constexpr std::size_t HEADER_DIFAT_ENTRIES = 109;
+using namespace cfb;
 
 class Reader {
 public:
@@ -69,9 +66,9 @@ bool appendFatSector(const Reader& in, Layout& layout, std::uint32_t sector)
 // the next one in its last slot.
 bool readFat(const Reader& in, Layout& layout)
 {
-    for (std::size_t i = 0; i < HEADER_DIFAT_ENTRIES; ++i) {
+    for (std::size_t i = 0; i < HEADER_FAT_SLOTS; ++i) {
         const std::uint32_t sector = in.u32(0x4C + 4 * i);
-        if (sector != FREE_SECTOR && !appendFatSector(in, layout, sector))
+        if (sector != FREESECT && !appendFatSector(in, layout, sector))
             return false;
     }
     const std::uint32_t difatCount = in.u32(0x48);
@@ -85,19 +82,19 @@ bool readFat(const Reader& in, Layout& layout)
         ++blocks;
         for (std::size_t i = 0; i < perSector; ++i) {
             const std::uint32_t sector = in.u32(at + 4 * i);
-            if (sector == END_OF_CHAIN) {
+            if (sector == ENDOFCHAIN) {
                 if (blocks != difatCount)
                     return false;
                 break;
             }
             if (i + 1 == perSector)
                 difat = sector;
-            else if (sector != FREE_SECTOR && !appendFatSector(in, layout, sector))
+            else if (sector != FREESECT && !appendFatSector(in, layout, sector))
                 return false;
         }
     }
     for (std::uint32_t next : layout.fat) {
-        if (next <= MAX_REGULAR_SECTOR && next >= layout.sectorCount)
+        if (next <= MAXREGSECT && next >= layout.sectorCount)
             return false;
     }
     return !layout.fat.empty();
@@ -106,7 +103,7 @@ bool readFat(const Reader& in, Layout& layout)
 bool directoryIsSound(const Reader& in, const Layout& layout, std::uint32_t first)
 {
     std::unordered_set<std::uint32_t> seen;
-    for (std::uint32_t sector = first; sector != END_OF_CHAIN;) {
+    for (std::uint32_t sector = first; sector != ENDOFCHAIN;) {
         std::size_t at = 0;
         if (!sectorOffset(layout, sector, at) || !seen.insert(sector).second
             || sector >= layout.fat.size())
@@ -190,7 +187,7 @@ std::optional<std::vector<std::uint8_t>> chainBytes(const Reader& in, const Layo
         bytes.insert(bytes.end(), in.bytes().begin() + at, in.bytes().begin() + at + part);
         sector = layout.fat[sector];
     }
-    if (sector != END_OF_CHAIN)
+    if (sector != ENDOFCHAIN)
         return std::nullopt;
     return bytes;
 }
@@ -199,8 +196,7 @@ std::optional<std::vector<std::uint8_t>> chainBytes(const Reader& in, const Layo
 
 std::optional<std::vector<std::uint8_t>> workbookStreamOf(const std::vector<std::uint8_t>& file)
 {
-    static constexpr std::uint8_t SIGNATURE[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (file.size() < HEADER_SIZE || !std::equal(SIGNATURE, SIGNATURE + 8, file.begin()))
+    if (file.size() < HEADER_SIZE || !std::equal(SIGNATURE.begin(), SIGNATURE.end(), file.begin()))
         return std::nullopt;
     const Reader in(file);
     const std::uint16_t sectorShift = in.u16(0x1E);

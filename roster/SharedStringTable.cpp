@@ -1,13 +1,13 @@
 #include "roster/SharedStringTable.h"
 
+#include "roster/BiffRecordTypes.h"
+
 #include <algorithm>
 
 namespace velmora::roster {
 namespace {
 
-constexpr std::uint16_t SST = 0x00FC;
-constexpr std::uint16_t CONTINUE = 0x003C;
-constexpr std::uint16_t EXTSST = 0x00FF;
+using namespace biff;
 constexpr std::size_t MAX_CELL_UNITS = 32767;
 constexpr std::uint8_t UTF16_FLAG = 0x01;   // characters stored as UTF-16LE
 

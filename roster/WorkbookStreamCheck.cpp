@@ -1,5 +1,7 @@
 #include "roster/WorkbookStreamCheck.h"
 
+#include "roster/BiffRecordTypes.h"
+
 #include "roster/BiffRecordCheck.h"
 #include "roster/SharedStringCheck.h"
 
@@ -12,27 +14,11 @@
 namespace velmora::roster {
 namespace {
 
-constexpr std::uint16_t BOF = 0x0809;
-constexpr std::uint16_t EOF_RECORD = 0x000A;
-constexpr std::uint16_t CONTINUE = 0x003C;
-constexpr std::uint16_t SST = 0x00FC;
-constexpr std::uint16_t FILEPASS = 0x002F;
-constexpr std::uint16_t CODEPAGE = 0x0042;
-constexpr std::uint16_t DATEMODE = 0x0022;
-constexpr std::uint16_t BOUNDSHEET = 0x0085;
-constexpr std::uint16_t DIMENSIONS = 0x0200;
-constexpr std::uint16_t FORMAT = 0x041E;
-constexpr std::uint16_t XF = 0x00E0;
-constexpr std::uint16_t NUMBER = 0x0203;
-constexpr std::uint16_t BOOLERR = 0x0205;
-constexpr std::uint16_t RK = 0x027E;
-constexpr std::uint16_t MULRK = 0x00BD;
-constexpr std::uint16_t LABEL = 0x0204;
-constexpr std::uint16_t LABELSST = 0x00FD;
+using namespace biff;
+
 
 // The largest BIFF8 record body; FreeXL's record buffer has this size and it
 // takes a longer length for the end of the stream.
-constexpr std::size_t MAX_RECORD_SIZE = 8224;
 // FreeXL keeps the format of at most this many XF records in a fixed table
 // but looks any XF index below the count up in it.
 constexpr std::size_t MAX_XF_RECORDS = 8192;
@@ -139,7 +125,7 @@ public:
             // follow it.
             if (r.type == 0 && r.size == 0 && onlyZerosFrom(at))
                 return finish();
-            if (r.size > MAX_RECORD_SIZE || at + 4 + r.size > m_stream.size())
+            if (r.size > MAX_RECORD_PAYLOAD || at + 4 + r.size > m_stream.size())
                 return false;
             r.data = m_stream.data() + at + 4;
             r.offset = at;

@@ -1,5 +1,7 @@
 #include "roster/XlsWriter.h"
 
+#include "roster/BiffRecordTypes.h"
+
 #include "roster/ByteWriter.h"
 #include "roster/CompoundFile.h"
 #include "roster/SharedStringTable.h"
@@ -9,19 +11,7 @@
 namespace velmora::roster {
 namespace {
 
-// BIFF8 record types.
-enum : std::uint16_t {
-    BOF = 0x0809, EOF_ = 0x000A, INTERFACEHDR = 0x00E1, MMS = 0x00C1, INTERFACEEND = 0x00E2,
-    WRITEACCESS = 0x005C, CODEPAGE = 0x0042, DSF = 0x0161, TABID = 0x013D,
-    FNGROUPCOUNT = 0x009C, WINDOWPROTECT = 0x0019, PROTECT = 0x0012, PASSWORD = 0x0013,
-    PROT4REV = 0x01AF, PROT4REVPASS = 0x01BC, BACKUP = 0x0040, HIDEOBJ = 0x008D,
-    WINDOW1 = 0x003D, DATEMODE = 0x0022, PRECISION = 0x000E, REFRESHALL = 0x01B7,
-    BOOKBOOL = 0x00DA, FONT = 0x0031, XF = 0x00E0, STYLE = 0x0293, USESELFS = 0x0160,
-    BOUNDSHEET = 0x0085, COUNTRY = 0x008C, CALCMODE = 0x000D, CALCCOUNT = 0x000C,
-    REFMODE = 0x000F, ITERATION = 0x0011, DELTA = 0x0010, SAVERECALC = 0x005F,
-    DEFAULTROWHEIGHT = 0x0225, WSBOOL = 0x0081, DIMENSIONS = 0x0200, LABELSST = 0x00FD,
-    WINDOW2 = 0x023E,
-};
+using namespace biff;
 
 constexpr std::uint16_t BIFF8 = 0x0600;
 constexpr std::uint16_t GLOBALS = 0x0005;
@@ -193,7 +183,7 @@ std::size_t globals(ByteWriter& stream, const SharedStringTable& strings)
     country.u16(86);   // system settings: China
     appendRecord(stream, COUNTRY, country);
     strings.writeRecords(stream);
-    appendRecord(stream, EOF_, {});
+    appendRecord(stream, EOF_RECORD, {});
     return sheetPosition;
 }
 
@@ -259,7 +249,7 @@ void worksheet(ByteWriter& stream, const Worksheet& sheet, const std::vector<std
         appendRecord(stream, LABELSST, label);
     }
     window2(stream);
-    appendRecord(stream, EOF_, {});
+    appendRecord(stream, EOF_RECORD, {});
 }
 
 } // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+// Compound-file (the container of an .xls workbook) constants shared by the
+// writer and the check run before FreeXL reads a file.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace velmora::roster::cfb {
+
+inline constexpr std::array<std::uint8_t, 8> SIGNATURE{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+inline constexpr std::size_t HEADER_SIZE = 512;
+inline constexpr std::size_t HEADER_FAT_SLOTS = 109;   // DIFAT entries held in the header
+inline constexpr std::size_t DIRECTORY_ENTRY_SIZE = 128;
+inline constexpr std::size_t MINI_STREAM_CUTOFF = 4096;
+inline constexpr std::uint32_t MAXREGSECT = 0xFFFFFFFA;
+inline constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
+inline constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;
+inline constexpr std::uint32_t FREESECT = 0xFFFFFFFF;
+inline constexpr std::uint32_t NOSTREAM = 0xFFFFFFFF;
+
+} // namespace velmora::roster::cfb
