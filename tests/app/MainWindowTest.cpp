@@ -7,6 +7,7 @@
 #include "app/widgets/PictureBox.h"
 #include "platform/Paths.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/TestWindow.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -27,12 +28,7 @@ class MainWindowTest : public QObject {
 private:
     std::unique_ptr<app::MainWindow> makeWindow(const QString& settingsFile)
     {
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = settingsFile;
-        options.dialogs = &m_dialogs;
-        options.startPanel = false;
+        app::MainWindowOptions options = test::testWindowOptions(settingsFile, &m_dialogs);
         return std::make_unique<app::MainWindow>(options);
     }
     QString settingsPath() const { return m_dir.filePath(QStringLiteral("set.ini")); }

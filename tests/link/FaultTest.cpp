@@ -7,6 +7,7 @@
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/TestWindow.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -205,12 +206,7 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(goodDirectory()));
         m_dialogs = test::FakeDialogs();
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = m_dir->filePath(QStringLiteral("set.ini"));
-        options.dialogs = &m_dialogs;
-        options.startPanel = false;
+        app::MainWindowOptions options = test::testWindowOptions(m_dir->filePath(QStringLiteral("set.ini")), &m_dialogs);
         m_window = std::make_unique<app::MainWindow>(options);
         setReceiveDirectory(goodDirectory());
     }

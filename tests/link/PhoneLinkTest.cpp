@@ -10,6 +10,7 @@
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/TestWindow.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -159,12 +160,7 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(receiveDirectory()));
         m_dialogs = test::FakeDialogs();
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = m_dir->filePath(QStringLiteral("set.ini"));
-        options.dialogs = &m_dialogs;
-        options.startPanel = false;
+        app::MainWindowOptions options = test::testWindowOptions(m_dir->filePath(QStringLiteral("set.ini")), &m_dialogs);
         m_window = std::make_unique<app::MainWindow>(options);
         control<QLineEdit>(u"目录编辑框1")->setText(receiveDirectory());
         m_commandBytes = m_photoBytes = 0;

@@ -7,6 +7,7 @@
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/TestWindow.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -67,12 +68,7 @@ private Q_SLOTS:
     void init()
     {
         QVERIFY(QDir().mkpath(receiveDirectory()));
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = m_dir.filePath(QStringLiteral("set.ini"));
-        options.dialogs = &m_dialogs;
-        options.startPanel = false;
+        app::MainWindowOptions options = test::testWindowOptions(m_dir.filePath(QStringLiteral("set.ini")), &m_dialogs);
         m_window = std::make_unique<app::MainWindow>(options);
         m_window->findChild<QLineEdit*>(QStringLiteral("目录编辑框1"))->setText(receiveDirectory());
     }

@@ -10,6 +10,7 @@
 #include "qr/DownloadDialog.h"
 #include "qr/QrPicture.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/TestWindow.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -176,12 +177,7 @@ private Q_SLOTS:
         server.answerWith(200, "http://dl.example/first.apk", Answer::Silent);
         QTemporaryDir dir;
         test::FakeDialogs dialogs;
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = dir.filePath(QStringLiteral("set.ini"));
-        options.dialogs = &dialogs;
-        options.startPanel = false;
+        app::MainWindowOptions options = test::testWindowOptions(dir.filePath(QStringLiteral("set.ini")), &dialogs);
         options.downloadLookupUrl = server.lookupUrl();
         app::MainWindow window(options);
         auto* button = window.findChild<QPushButton*>(QStringLiteral("按钮5"));

@@ -8,6 +8,7 @@
 #include "app/widgets/CrlfTextEdit.h"
 #include "roster/XlsReader.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/TestWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -33,12 +34,7 @@ private:
     void makeWindow()
     {
         m_dialogs = test::FakeDialogs();
-        app::MainWindowOptions options;
-        options.commandPort = 0;
-        options.photoPort = 0;
-        options.settingsFile = QString::fromStdString(m_dir.file("set.ini"));
-        options.dialogs = &m_dialogs;
-        options.startPanel = false;
+        app::MainWindowOptions options = test::testWindowOptions(QString::fromStdString(m_dir.file("set.ini")), &m_dialogs);
         m_window = std::make_unique<app::MainWindow>(options);
         m_box = m_window->findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框2"));
         QVERIFY(m_box);
