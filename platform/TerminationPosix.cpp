@@ -22,10 +22,24 @@ void onSignal(int)
 
 } // namespace
 
+void catchTermination()
+{
+    if (g_signalPipe[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
 void closeOnTermination(QWidget* window)
 {
-    if (g_signalPipe[0] == -1 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    catchTermination();
+    if (g_signalPipe[1] == -1)
         return;
+    // A request already caught waits in the pipe, so the notifier fires at once.
     auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, window);
     QPointer<QWidget> target(window);
     QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
@@ -34,12 +48,6 @@ void closeOnTermination(QWidget* window)
         if (target)
             target->close();
     });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace velmora::platform
