@@ -7,6 +7,7 @@
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/PhotoFiles.h"
 #include "tests/support/TestWindow.h"
 
 #include <QBuffer>
@@ -33,35 +34,11 @@ using namespace velmora;
 
 namespace {
 
-const QByteArray MARKER("\x02\x02\x02\x02", 4);
-const QByteArray HEADER("\x00\x00\x00\x00", 4);
+const QByteArray& MARKER = test::END_MARKER;
+const QByteArray& HEADER = test::TRANSFER_HEADER;
+using test::makeJpeg;
+using test::readFile;
 constexpr int WAIT_MS = 30000;
-
-// A photo-like JPEG: a gradient with noise, so that sizes and bytes vary.
-QByteArray makeJpeg(int width, int height, int seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, width, height);
-    gradient.setColorAt(0, QColor::fromHsv((seed * 37) % 360, 200, 220));
-    gradient.setColorAt(1, QColor::fromHsv((seed * 91) % 360, 120, 60));
-    painter.fillRect(image.rect(), gradient);
-    QRandomGenerator random(static_cast<quint32>(seed));
-    for (int i = 0; i < width * height / 20; ++i)
-        image.setPixel(random.bounded(width), random.bounded(height), random.generate());
-    painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 90);
-    return bytes;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // A figure of /proc/self/status in KiB (VmRSS, VmHWM), or -1.
 qint64 statusKiB(const QByteArray& field)
