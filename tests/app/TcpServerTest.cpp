@@ -52,14 +52,26 @@ private:
         return QTest::qWaitFor(done, 10000);
     }
 
+    // A listening server on a free port whose events go to m_events.
+    std::unique_ptr<TcpServer> m_server;
+    QList<Event> m_events;
+
 private Q_SLOTS:
+    void init()
+    {
+        m_events.clear();
+        m_server = std::make_unique<TcpServer>();
+        m_server->setPort(0);
+        QVERIFY(m_server->listen());
+        record(*m_server, m_events);
+    }
+
+    void cleanup() { m_server.reset(); }
+
     void piecesArriveInOrderOnTheGuiThread()
     {
-        TcpServer server;
-        server.setPort(0);
-        QVERIFY(server.listen());
-        QList<Event> events;
-        record(server, events);
+        TcpServer& server = *m_server;
+        QList<Event>& events = m_events;
         auto phone = connectTo(server);
         QVERIFY(phone);
         const QList<QByteArray> pieces = {"ST", "AT||a", QByteArray("\x02\x02\x02\x02", 4), "x"};
@@ -85,11 +97,8 @@ private Q_SLOTS:
 
     void sendReachesTheNamedClientOnly()
     {
-        TcpServer server;
-        server.setPort(0);
-        QVERIFY(server.listen());
-        QList<Event> events;
-        record(server, events);
+        TcpServer& server = *m_server;
+        QList<Event>& events = m_events;
         auto first = connectTo(server);
         QVERIFY(waitFor([&] { return events.size() == 1; }));
         auto second = connectTo(server);
@@ -111,11 +120,8 @@ private Q_SLOTS:
 
     void closedConnectionIsNoLongerConnected()
     {
-        TcpServer server;
-        server.setPort(0);
-        QVERIFY(server.listen());
-        QList<Event> events;
-        record(server, events);
+        TcpServer& server = *m_server;
+        QList<Event>& events = m_events;
         auto phone = connectTo(server);
         QVERIFY(waitFor([&] { return events.size() == 1; }));
         const QString client = events[0].client;
@@ -145,9 +151,7 @@ private Q_SLOTS:
     {
         // 96 MiB against a handler that takes its time: every byte arrives in
         // order, and the bytes waiting for the GUI thread stay bounded.
-        TcpServer server;
-        server.setPort(0);
-        QVERIFY(server.listen());
+        TcpServer& server = *m_server;
         QCryptographicHash received(QCryptographicHash::Sha256);
         qint64 total = 0;
         connect(&server, &TcpServer::dataArrived, this, [&](const QString&, const QByteArray& b) {
