@@ -14,10 +14,9 @@ public:
     // or the key is missing or the file cannot be read.
     QString receiveDirectory(const QString& fallback) const;
 
-    // Stores `directory`, keeping everything else in the file; the file is
-    // replaced whole, so a failed write leaves the old one intact. A
-    // directory whose name GBK cannot hold is not stored. Returns whether the
-    // file was written.
+    // Stores `directory`, keeping everything else in the file (see
+    // platform/Profile.h). A directory whose name GBK cannot hold is not
+    // stored. Returns whether the file was written.
     bool setReceiveDirectory(const QString& directory) const;
 
     QString filePath() const { return m_filePath; }

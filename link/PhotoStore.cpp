@@ -1,11 +1,9 @@
 #include "link/PhotoStore.h"
 
 #include "platform/Codepage.h"
+#include "platform/Files.h"
 #include "platform/PathSeparator.h"
 
-#include <cstdint>
-#include <fstream>
-#include <random>
 #include <system_error>
 #include <vector>
 
@@ -72,13 +70,12 @@ fs::path toPath(std::string_view gbk)
         utf8 += platform::gbkToUtf8(level);
         first = false;
     }
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+    return platform::pathFromUtf8(utf8);
 }
 
 std::string utf8Of(const fs::path& path)
 {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return platform::utf8FromPath(path);
 }
 
 struct Plan {
@@ -143,38 +140,12 @@ bool prepare(const fs::path& receiveDirectory, std::string_view photoName,
     return makeDirectories(chosen.target.parent_path(), result);
 }
 
-std::string temporaryName()
-{
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    static const char* const HEX = "0123456789abcdef";
-    std::uint64_t value = random();
-    std::string name = ".velmora-";
-    for (int i = 0; i < 16; ++i, value >>= 4)
-        name.push_back(HEX[value & 0xF]);
-    return name + ".tmp";
-}
-
 bool writeReplacing(const fs::path& target, std::string_view bytes, StoreResult& result)
 {
-    const fs::path temporary = target.parent_path() / temporaryName();
-    std::error_code error;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        out.close();
-        if (out.fail()) {
-            fs::remove(temporary, error);
-            result.status = StoreResult::Status::WriteFailed;
-            result.detail = "cannot write " + utf8Of(temporary);
-            return false;
-        }
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
+    std::string reason;
+    if (!platform::replaceFile(target, bytes, &reason)) {
         result.status = StoreResult::Status::WriteFailed;
-        result.detail = "cannot replace " + utf8Of(target) + ": " + error.message();
-        fs::remove(temporary, error);
+        result.detail = reason;
         return false;
     }
     result.status = StoreResult::Status::Stored;
@@ -229,14 +200,18 @@ StoreResult storeListEntry(const fs::path& receiveDirectory, std::string_view gb
         result.status = StoreResult::Status::AlreadyThere;
         return result;
     }
-    std::ofstream out(chosen.target, std::ios::binary);
-    out.close();
-    if (out.fail()) {
+    switch (platform::createEmptyFile(chosen.target)) {
+    case platform::NewFile::Created:
+        result.status = StoreResult::Status::Stored;
+        break;
+    case platform::NewFile::AlreadyThere:
+        result.status = StoreResult::Status::AlreadyThere;
+        break;
+    case platform::NewFile::Failed:
         result.status = StoreResult::Status::WriteFailed;
         result.detail = "cannot create " + utf8Of(chosen.target);
-        return result;
+        break;
     }
-    result.status = StoreResult::Status::Stored;
     return result;
 }
 

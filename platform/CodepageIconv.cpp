@@ -3,15 +3,12 @@
 // expects (one U+FFFD per bad sequence) instead of stopping the conversion.
 
 #include "platform/Codepage.h"
+#include "platform/Utf8.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <iconv.h>
 
 namespace velmora::platform {
 namespace {
-
-constexpr char32_t REPLACEMENT = 0xFFFD;
 
 class Iconv {
 public:
@@ -46,77 +43,6 @@ private:
     iconv_t m_cd;
 };
 
-std::string_view untilNul(std::string_view text)
-{
-    const auto nul = text.find('\0');
-    return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
-
-// Decodes one UTF-8 sequence at text[pos] and advances pos past it. An
-// invalid sequence gives U+FFFD and consumes its longest valid prefix, at
-// least one byte (the Unicode "maximal subpart" rule). The second byte's
-// allowed range excludes overlong forms, surrogates and values past U+10FFFF.
-char32_t decodeUtf8(std::string_view text, std::size_t& pos)
-{
-    const auto b0 = static_cast<unsigned char>(text[pos]);
-    if (b0 < 0x80) {
-        ++pos;
-        return b0;
-    }
-    int extra = 0;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        extra = 1;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        extra = 2;
-        if (b0 == 0xE0) lo = 0xA0;
-        if (b0 == 0xED) hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        extra = 3;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
-    } else {
-        ++pos;
-        return REPLACEMENT;
-    }
-    char32_t cp = b0 & (0x3F >> extra);
-    std::size_t next = pos + 1;
-    for (int i = 0; i < extra; ++i, ++next) {
-        if (next >= text.size())
-            break;
-        const auto b = static_cast<unsigned char>(text[next]);
-        if (b < (i == 0 ? lo : 0x80) || b > (i == 0 ? hi : 0xBF))
-            break;
-        cp = (cp << 6) | (b & 0x3F);
-        if (i == extra - 1) {
-            pos = next + 1;
-            return cp;
-        }
-    }
-    pos = next;
-    return REPLACEMENT;
-}
-
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 } // namespace
 
 std::string utf8ToGbk(std::string_view utf8)
@@ -134,7 +60,7 @@ std::string utf8ToGbk(std::string_view utf8)
         }
         character.clear();
         appendUtf8(character, cp);
-        if (cp == REPLACEMENT || !toGbk.convert(character, out))
+        if (cp == REPLACEMENT_CHARACTER || !toGbk.convert(character, out))
             out.push_back('?');
     }
     return out;
@@ -157,7 +83,7 @@ std::string gbkToUtf8(std::string_view gbk)
         if (len == 1 && pos + 1 == gbk.size() && byte >= 0x81 && byte <= 0xFE)
             break; // lead byte whose trail byte was cut off
         if (len == 1 || !toUtf8.convert(gbk.substr(pos, len), out))
-            appendUtf8(out, REPLACEMENT);
+            appendUtf8(out, REPLACEMENT_CHARACTER);
         pos += len;
     }
     return out;

@@ -1,5 +1,7 @@
 #include "platform/UserDialogs.h"
 
+#include "platform/Paths.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -44,8 +46,7 @@ QString DesktopDialogs::askOpenFile(QWidget* parent, const QString& pattern)
 QString DesktopDialogs::askFolder(QWidget* parent, const QString& title,
                                   const QString& startFolder)
 {
-    return QFileDialog::getExistingDirectory(parent, title, startFolder,
-                                             QFileDialog::ShowDirsOnly).trimmed();
+    return browseForFolder(parent, title, startFolder);
 }
 
 } // namespace velmora::platform

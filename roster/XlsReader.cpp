@@ -2,11 +2,13 @@
 
 #include "roster/CompoundFileCheck.h"
 #include "roster/WorkbookStreamCheck.h"
+#include "platform/Files.h"
 
 #include <freexl.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -42,7 +44,7 @@ std::string cellText(const FreeXL_CellValue& value)
 // read into memory for the check.
 constexpr std::streamsize MAX_CHECKED_SIZE = 256 * 1024 * 1024;
 
-bool passesContainerCheck(const std::string& path)
+bool passesContainerCheck(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
@@ -79,12 +81,18 @@ std::string generalNumberText(double value)
 
 std::optional<Worksheet> readFirstWorksheet(const std::string& path)
 {
-    if (!passesContainerCheck(path))
+    const auto file = platform::pathFromUtf8(path);
+    if (!passesContainerCheck(file))
+        return std::nullopt;
+    // FreeXL opens the file with fopen(), which on Windows takes the ANSI
+    // code page: a roster in a folder named in Chinese needs that form.
+    const std::string name = platform::nameForCLibrary(file);
+    if (name.empty())
         return std::nullopt;
     const void* raw = nullptr;
     // FreeXL can report success without a handle, e.g. for a text spanning
     // more than two records; that file is as unreadable as any other.
-    if (freexl_open(path.c_str(), &raw) != FREEXL_OK || !raw) {
+    if (freexl_open(name.c_str(), &raw) != FREEXL_OK || !raw) {
         if (raw)
             freexl_close(raw);
         return std::nullopt;

@@ -2,12 +2,12 @@
 // hand-written bytes; the section and key names are GBK, as the program keeps
 // them ("保存目录" = B1 A3 B4 E6 C4 BF C2 BC, "最后目录" = D7 EE BA F3 C4 BF C2 BC).
 
-#include "app/IniFile.h"
+#include "platform/IniFile.h"
 
 #include <gtest/gtest.h>
 
-using velmora::app::iniRead;
-using velmora::app::iniWrite;
+using velmora::platform::iniRead;
+using velmora::platform::iniWrite;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/IniFile.h"
+#include "platform/IniFile.h"
 
 #include "platform/Codepage.h"
 
 #include <vector>
 
-namespace velmora::app {
+namespace velmora::platform {
 namespace {
 
 struct Line {
@@ -148,4 +148,4 @@ std::string iniWrite(std::string_view file, std::string_view section, std::strin
     return out;
 }
 
-} // namespace velmora::app
+} // namespace velmora::platform

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace velmora::app {
+namespace velmora::platform {
 
 // The value of `key` in `section`, blanks trimmed, or nullopt when the
 // section or the key is missing. The first matching section and key win.
@@ -23,4 +23,4 @@ std::optional<std::string> iniRead(std::string_view file, std::string_view secti
 std::string iniWrite(std::string_view file, std::string_view section, std::string_view key,
                      std::string_view value);
 
-} // namespace velmora::app
+} // namespace velmora::platform

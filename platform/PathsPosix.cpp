@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -12,16 +13,12 @@ namespace velmora::platform {
 
 QString defaultReceiveDirectory()
 {
-#ifdef _WIN32
-    return QStringLiteral("D:\\");
-#else
     QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (pictures.isEmpty())
         pictures = QDir::homePath();
     if (!pictures.endsWith(QLatin1Char(PATH_SEPARATOR)))
         pictures += QLatin1Char(PATH_SEPARATOR);
     return pictures;
-#endif
 }
 
 QString programDirectory()
@@ -32,6 +29,12 @@ QString programDirectory()
 bool openInFileManager(const QString& directory)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(directory));
+}
+
+QString browseForFolder(QWidget* parent, const QString& title, const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(parent, title, startFolder,
+                                             QFileDialog::ShowDirsOnly).trimmed();
 }
 
 } // namespace velmora::platform

@@ -1,0 +1,46 @@
+# The two libraries the Qt-free core links: FreeXL (reads .xls workbooks) and
+# qrcodegen (encodes QR symbols), as the targets velmora::freexl and
+# qrcodegen::qrcodegen. A native build uses the installed Debian packages; a
+# cross build compiles the same versions from their sources, which
+# scripts/windows-sources.sh fetches into VELMORA_THIRD_PARTY_SOURCE_DIR.
+
+if(VELMORA_THIRD_PARTY_SOURCE_DIR)
+    enable_language(C)
+    file(GLOB FREEXL_DIR LIST_DIRECTORIES true "${VELMORA_THIRD_PARTY_SOURCE_DIR}/freexl-*")
+    file(GLOB QRCODEGEN_DIR LIST_DIRECTORIES true "${VELMORA_THIRD_PARTY_SOURCE_DIR}/QR-Code-generator-*")
+    if(NOT EXISTS "${FREEXL_DIR}/src/freexl.c" OR NOT EXISTS "${QRCODEGEN_DIR}/cpp/qrcodegen.cpp")
+        message(FATAL_ERROR "No FreeXL or qrcodegen sources under ${VELMORA_THIRD_PARTY_SOURCE_DIR}")
+    endif()
+
+    add_library(freexl STATIC "${FREEXL_DIR}/src/freexl.c")
+    target_include_directories(freexl PUBLIC "${FREEXL_DIR}/headers")
+    set_target_properties(freexl PROPERTIES AUTOMOC OFF C_STANDARD 99)
+    # Third-party code: its warnings are not ours to fix.
+    target_compile_options(freexl PRIVATE -w)
+    if(WIN32)
+        # Windows has no iconv; the reader's conversions go through the
+        # Windows code-page functions instead.
+        add_library(win32_iconv STATIC "${CMAKE_CURRENT_LIST_DIR}/win32-iconv/iconv.cpp")
+        target_include_directories(win32_iconv PUBLIC "${CMAKE_CURRENT_LIST_DIR}/win32-iconv")
+        set_target_properties(win32_iconv PROPERTIES AUTOMOC OFF)
+        target_compile_options(win32_iconv PRIVATE -Wall -Wextra -pedantic)
+        target_link_libraries(freexl PUBLIC win32_iconv)
+    endif()
+    add_library(velmora::freexl ALIAS freexl)
+
+    add_library(qrcodegen STATIC "${QRCODEGEN_DIR}/cpp/qrcodegen.cpp")
+    target_include_directories(qrcodegen PUBLIC "${QRCODEGEN_DIR}/cpp")
+    set_target_properties(qrcodegen PROPERTIES AUTOMOC OFF)
+    target_compile_options(qrcodegen PRIVATE -w)
+    add_library(qrcodegen::qrcodegen ALIAS qrcodegen)
+else()
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(FREEXL REQUIRED IMPORTED_TARGET GLOBAL freexl)
+    add_library(velmora::freexl ALIAS PkgConfig::FREEXL)
+    find_path(QRCODEGEN_INCLUDE_DIR qrcodegen.hpp PATH_SUFFIXES qrcodegen REQUIRED)
+    find_library(QRCODEGEN_LIBRARY NAMES qrcodegencpp REQUIRED)
+    add_library(qrcodegen::qrcodegen UNKNOWN IMPORTED)
+    set_target_properties(qrcodegen::qrcodegen PROPERTIES
+        IMPORTED_LOCATION "${QRCODEGEN_LIBRARY}"
+        INTERFACE_INCLUDE_DIRECTORIES "${QRCODEGEN_INCLUDE_DIR}")
+endif()

@@ -1,0 +1,2 @@
+#pragma once
+/* Nothing needed: the workbook reader only includes this header. */

@@ -1,0 +1,37 @@
+#pragma once
+
+// File names and whole-file writes. On Windows every name goes to the
+// wide-character functions, so a folder or photo name that code page 936 can
+// hold is stored under its own characters whatever the PC's ANSI code page.
+// A file that already exists is only ever replaced whole.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace velmora::platform {
+
+// A UTF-8 file name as a path of the file system, and back.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+// The name to hand a C library that opens files with fopen(): the UTF-8 text
+// on POSIX systems; on Windows the ANSI code page's bytes, or the short
+// (8.3) name where the code page cannot hold the name. Empty when there is
+// no such name.
+std::string nameForCLibrary(const std::filesystem::path& path);
+
+// Puts `bytes` into `target`, replacing it whole or not at all: the bytes go
+// to a new file beside it, which is written, closed and then renamed over
+// `target`. On failure the new file is removed, `target` is as it was, and
+// `reason` (when given) says what failed.
+bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
+                 std::string* reason = nullptr);
+
+enum class NewFile { Created, AlreadyThere, Failed };
+
+// Creates `path` as an empty file unless something exists there already,
+// in one step, so that a file appearing meanwhile is never truncated.
+NewFile createEmptyFile(const std::filesystem::path& path);
+
+} // namespace velmora::platform

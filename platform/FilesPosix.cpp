@@ -1,0 +1,76 @@
+#include "platform/Files.h"
+#include "platform/FilesInternal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace velmora::platform {
+namespace {
+
+bool fail(std::string* reason, const std::string& what)
+{
+    if (reason)
+        *reason = what + ": " + std::strerror(errno);
+    return false;
+}
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string nameForCLibrary(const std::filesystem::path& path)
+{
+    return path.string();
+}
+
+bool replaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* reason)
+{
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = temporarySibling(target);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return fail(reason, "cannot create " + temporary.string());
+    const bool written = writeAll(fd, bytes);
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        errno = written ? errno : writeErrno;
+        fail(reason, "cannot write " + temporary.string());
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        fail(reason, "cannot replace " + target.string());
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+NewFile createEmptyFile(const std::filesystem::path& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno == EEXIST ? NewFile::AlreadyThere : NewFile::Failed;
+    return ::close(fd) == 0 ? NewFile::Created : NewFile::Failed;
+}
+
+} // namespace velmora::platform

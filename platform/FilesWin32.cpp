@@ -1,0 +1,103 @@
+#include "platform/Files.h"
+#include "platform/FilesInternal.h"
+
+#include <windows.h>
+
+namespace velmora::platform {
+namespace {
+
+bool fail(std::string* reason, const std::string& what)
+{
+    if (reason)
+        *reason = what + ": Windows error " + std::to_string(GetLastError());
+    return false;
+}
+
+bool writeAll(HANDLE file, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string nameForCLibrary(const std::filesystem::path& path)
+{
+    const std::wstring& wide = path.native();
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0,
+                                         nullptr, &lossy);
+    if (size > 0 && !lossy) {
+        std::string narrow(static_cast<std::size_t>(size), '\0');
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, narrow.data(), size,
+                            nullptr, nullptr);
+        narrow.resize(static_cast<std::size_t>(size - 1));
+        return narrow;
+    }
+    // The short name is plain ASCII where the volume keeps short names.
+    const DWORD shortSize = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (shortSize == 0)
+        return {};
+    std::wstring shortName(shortSize, L'\0');
+    const DWORD length = GetShortPathNameW(wide.c_str(), shortName.data(), shortSize);
+    if (length == 0 || length >= shortSize)
+        return {};
+    shortName.resize(length);
+    std::string ascii;
+    for (wchar_t c : shortName) {
+        if (c > 0x7F)
+            return {};
+        ascii.push_back(static_cast<char>(c));
+    }
+    return ascii;
+}
+
+bool replaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* reason)
+{
+    std::filesystem::path temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = temporarySibling(target);
+        file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    if (file == INVALID_HANDLE_VALUE)
+        return fail(reason, "cannot create " + utf8FromPath(temporary));
+    const bool written = writeAll(file, bytes);
+    const DWORD writeError = GetLastError();
+    const bool closed = CloseHandle(file);
+    if (!written || !closed) {
+        SetLastError(written ? GetLastError() : writeError);
+        fail(reason, "cannot write " + utf8FromPath(temporary));
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        fail(reason, "cannot replace " + utf8FromPath(target));
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+NewFile createEmptyFile(const std::filesystem::path& path)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFile::AlreadyThere
+                                                                            : NewFile::Failed;
+    }
+    return CloseHandle(file) ? NewFile::Created : NewFile::Failed;
+}
+
+} // namespace velmora::platform
