@@ -1,7 +1,5 @@
 #include "QrDecode.h"
 
-#define ZX_USE_UTF8 1 // text() and ecLevel() as UTF-8 std::string
-#include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
 
@@ -58,14 +56,7 @@ Decoded decodeSymbol(const Bitmap& picture)
                 + static_cast<std::size_t>(x + quiet)] = level;
         }
     }
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode({lum.data(), side, side, ZXing::ImageFormat::Lum}, hints);
-    if (!result.isValid())
-        return {};
-    const auto& bytes = result.bytes();
-    return {true, std::string(bytes.begin(), bytes.end()), result.ecLevel()};
+    return decodeLuminance(lum, side);
 }
 
 Decoded decodeBmp(const std::vector<std::uint8_t>& file)

@@ -23,6 +23,11 @@ struct Decoded {
     std::string ecLevel;  // "L", "M", "Q" or "H"
 };
 
+// Decodes a square grey image of `side` × `side` pixels, one byte each, by
+// ZXing-cpp: in the process on the host, or through the host's
+// velmora-qr-decode in a Windows build run under Wine.
+Decoded decodeLuminance(const std::vector<std::uint8_t>& luminance, int side);
+
 // Decodes a margin-free symbol: the test adds the white quiet zone a phone
 // gets from the window around the picture box.
 Decoded decodeSymbol(const Bitmap& picture);

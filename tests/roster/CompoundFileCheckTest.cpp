@@ -103,8 +103,11 @@ TEST(CompoundFileCheck, AcceptsWorkbooksOfOtherWriters)
 {
     ScratchDir dir;
     const std::string path = dir.file("xlwt.xls");
-    ASSERT_EQ(std::system((velmora::test::SYSTEM_PYTHON + " -c \"import xlwt; w=xlwt.Workbook(); "
-                           "w.add_sheet('S').write(0,0,'x'); w.save('" + path + "')\"").c_str()), 0);
+    ASSERT_EQ(velmora::test::runHostProgram(
+                  velmora::test::SYSTEM_PYTHON,
+                  {"-c", "import xlwt; w=xlwt.Workbook(); w.add_sheet('S').write(0,0,'x'); "
+                         "w.save(r'" + velmora::test::hostPath(path) + "')"}),
+              0);
     EXPECT_TRUE(isSoundCompoundFile(velmora::test::readBytes(path)));
 }
 

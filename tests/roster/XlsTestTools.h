@@ -5,6 +5,8 @@
 // with the system's own Python so that a different python3 on PATH cannot
 // stand in).
 
+#include "HostProgram.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -61,10 +63,8 @@ inline void writeText(const std::string& path, const std::string& text)
 // Runs one of the scripts in the test data folder; returns its exit code.
 inline int runScript(const std::string& script, const std::string& first, const std::string& second)
 {
-    const std::string command = SYSTEM_PYTHON + " '" + VELMORA_TEST_DATA_DIR + "/" + script + "' '"
-        + first + "' '" + second + "'";
-    const int status = std::system(command.c_str());
-    return status == -1 ? -1 : WEXITSTATUS(status);
+    return runHostProgram(SYSTEM_PYTHON,
+                          {std::string(VELMORA_TEST_DATA_DIR) + "/" + script, first, second});
 }
 
 // xlrd's view of worksheet 1 of `xls` (see data/xlrd_cells.py), or
@@ -72,7 +72,7 @@ inline int runScript(const std::string& script, const std::string& first, const 
 inline std::string xlrdCells(const ScratchDir& dir, const std::string& xls)
 {
     const std::string out = dir.file("xlrd.txt");
-    if (runScript("xlrd_cells.py", xls, out) != 0)
+    if (runScript("xlrd_cells.py", hostPath(xls), hostPath(out)) != 0)
         return "rejected";
     return readText(out);
 }
@@ -81,7 +81,7 @@ inline std::string xlrdCells(const ScratchDir& dir, const std::string& xls)
 inline std::string xlwtWorkbook(const ScratchDir& dir, const std::string& name)
 {
     const std::string path = dir.file(name + ".xls");
-    if (runScript("xlwt_roster.py", name, path) != 0)
+    if (runScript("xlwt_roster.py", name, hostPath(path)) != 0)
         return {};
     return path;
 }
