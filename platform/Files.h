@@ -15,6 +15,9 @@ namespace velmora::platform {
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string utf8FromPath(const std::filesystem::path& path);
 
+// The directory that holds the running program's executable.
+std::filesystem::path executableDirectory();
+
 // The name to hand a C library that opens files with fopen(): the UTF-8 text
 // on POSIX systems; on Windows the ANSI code page's bytes, or the short
 // (8.3) name where the code page cannot hold the name. Empty when there is

@@ -31,6 +31,13 @@ bool writeAll(int fd, std::string_view bytes)
 
 } // namespace
 
+std::filesystem::path executableDirectory()
+{
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : executable.parent_path();
+}
+
 std::string nameForCLibrary(const std::filesystem::path& path)
 {
     return path.string();

@@ -27,6 +27,21 @@ bool writeAll(HANDLE file, std::string_view bytes)
 
 } // namespace
 
+std::filesystem::path executableDirectory()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return std::filesystem::path(path).parent_path();
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 std::string nameForCLibrary(const std::filesystem::path& path)
 {
     const std::wstring& wide = path.native();

@@ -1,8 +1,8 @@
 #include "platform/Paths.h"
 
+#include "platform/Files.h"
 #include "platform/PathSeparator.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -23,7 +23,7 @@ QString defaultReceiveDirectory()
 
 QString programDirectory()
 {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    return QString::fromStdString(platform::executableDirectory().string());
 }
 
 bool openInFileManager(const QString& directory)

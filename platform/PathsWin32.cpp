@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include "platform/Codepage.h"
+#include "platform/Files.h"
 #include "platform/Win32Shell.h"
 
 namespace velmora::platform {
@@ -25,7 +26,7 @@ QString defaultReceiveDirectory()
 
 QString programDirectory()
 {
-    return QString::fromStdWString(win32::moduleDirectory());
+    return QString::fromStdWString(platform::executableDirectory().native());
 }
 
 bool openInFileManager(const QString& directory)

@@ -38,23 +38,6 @@ std::string trimBlanks(const std::string& text)
 
 } // namespace
 
-std::wstring moduleDirectory()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const auto separator = path.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
-}
-
 std::string browseForFolder(const std::string& title, const std::string& initialFolder)
 {
     // The new-style browser needs COM on this thread, in a single-threaded

@@ -1,17 +1,12 @@
 #pragma once
 
-// The Windows shell as the program uses it: the folder browser, opening a
-// folder in Explorer, and the program's own directory. Texts are GBK, which
-// the shell's A functions take in the ANSI code page (936 on the PCs the
-// program is made for). Windows only; the Qt seams in Paths.h call these.
+// The Windows shell as the program uses it: the folder browser and opening a
+// folder in Explorer. Texts are GBK, which the shell's A functions take in
+// the ANSI code page (936 on the PCs the program is made for). Windows only; the Qt seams in Paths.h call these.
 
 #include <string>
 
 namespace velmora::platform::win32 {
-
-// The directory of the running executable (GetModuleFileNameW), without a
-// trailing separator.
-std::wstring moduleDirectory();
 
 // The shell's folder browser with the new dialog style, no owner window and
 // `title`, opening with `initialFolder` selected. Returns the chosen folder's

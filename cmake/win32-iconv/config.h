@@ -1,2 +1,4 @@
 #pragma once
-/* The workbook reader expects its build configuration here; it needs none. */
+/* The workbook reader expects its build configuration here; it only needs
+ * its version. */
+#define VERSION "1.0.6"

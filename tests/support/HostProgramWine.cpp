@@ -1,10 +1,15 @@
 // Under Wine, CreateProcess starts a Linux program when given its Windows
 // name (Z:\...), and kernel32 exports the conversions between the two kinds
-// of file names.
+// of file names. Wine gives no handle for such a process, so the program runs
+// from a small shell script that leaves its exit code in a file, and the
+// test waits for that file.
 
 #include "HostProgram.h"
 
-#include <cstdlib>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
 #include <windows.h>
 
 namespace velmora::test {
@@ -18,6 +23,15 @@ Function wineExport(const char* name)
 {
     return reinterpret_cast<Function>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// `text` as one word of a POSIX shell command.
+std::string shellWord(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
 std::wstring wide(const std::string& utf8)
@@ -46,16 +60,27 @@ std::string hostPath(const std::filesystem::path& path)
 
 int runHostProgram(const std::string& program, const std::vector<std::string>& arguments)
 {
+    namespace fs = std::filesystem;
     const auto toDos = wineExport<ToDos>("wine_get_dos_file_name");
     if (!toDos)
         return -1;
-    wchar_t* dosName = toDos(program.c_str());
-    if (!dosName)
+    const fs::path stem = fs::temp_directory_path()
+        / ("velmora-host-" + std::to_string(std::random_device{}()));
+    const fs::path script = fs::path(stem) += ".sh";
+    const fs::path status = fs::path(stem) += ".status";
+    {
+        std::string command = shellWord(program);
+        for (const std::string& argument : arguments)
+            command += " " + shellWord(argument);
+        std::ofstream out(script, std::ios::binary);
+        out << command << "\necho $? > " << shellWord(hostPath(status) + ".part") << " && mv "
+            << shellWord(hostPath(status) + ".part") << " " << shellWord(hostPath(status)) << "\n";
+    }
+    wchar_t* shell = toDos("/bin/sh");
+    if (!shell)
         return -1;
-    std::wstring commandLine = L"\"" + std::wstring(dosName) + L"\"";
-    HeapFree(GetProcessHeap(), 0, dosName);
-    for (const std::string& argument : arguments)
-        commandLine += L" \"" + wide(argument) + L"\"";
+    std::wstring commandLine = L"\"" + std::wstring(shell) + L"\" \"" + wide(hostPath(script)) + L"\"";
+    HeapFree(GetProcessHeap(), 0, shell);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -63,12 +88,24 @@ int runHostProgram(const std::string& program, const std::vector<std::string>& a
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    const BOOL known = GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return known ? static_cast<int>(code) : -1;
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+
+    int code = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (fs::exists(status)) {
+            std::ifstream(status) >> code;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::error_code ignored;
+    fs::remove(script, ignored);
+    fs::remove(status, ignored);
+    return code;
 }
 
 } // namespace velmora::test

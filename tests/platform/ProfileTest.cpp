@@ -1,0 +1,96 @@
+// set.ini items through the platform's profile functions: our own reader and
+// writer on POSIX systems, the Windows functions under Wine. Both must leave
+// the same bytes, since the file moves with the program between PCs.
+
+#include "platform/Files.h"
+#include "platform/Profile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+using namespace velmora::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+// "保存目录", "最后目录" and "D:\照片\" in GBK.
+const std::string SECTION = "\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC";
+const std::string KEY = "\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC";
+const std::string PHOTOS = "D:\\\xD5\xD5\xC6\xAC\\";
+
+class Profile : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A folder named in Chinese, as a school's own folders often are.
+        m_dir = fs::temp_directory_path()
+            / pathFromUtf8("velmora-设置-" + std::to_string(std::random_device{}()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(m_dir, ignored);
+    }
+
+    fs::path file() const { return m_dir / "set.ini"; }
+
+    std::string bytes() const
+    {
+        std::ifstream in(file(), std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    void write(const std::string& bytes) const
+    {
+        std::ofstream(file(), std::ios::binary) << bytes;
+    }
+
+private:
+    fs::path m_dir;
+};
+
+TEST_F(Profile, NewFileHoldsTheItemOnly)
+{
+    EXPECT_EQ(readProfileString(file(), SECTION, KEY), std::nullopt);
+    ASSERT_TRUE(writeProfileString(file(), SECTION, KEY, PHOTOS));
+    EXPECT_EQ(bytes(), "[" + SECTION + "]\r\n" + KEY + "=" + PHOTOS + "\r\n");
+    EXPECT_EQ(readProfileString(file(), SECTION, KEY), PHOTOS);
+}
+
+TEST_F(Profile, WriteChangesOnlyTheItemsLine)
+{
+    write("; school PC\r\n[" + SECTION + "]\r\n" + KEY + "=C:\\\r\nz=1\r\n[x]\r\ny=2\r\n");
+    ASSERT_TRUE(writeProfileString(file(), SECTION, KEY, PHOTOS));
+    EXPECT_EQ(bytes(), "; school PC\r\n[" + SECTION + "]\r\n" + KEY + "=" + PHOTOS
+                           + "\r\nz=1\r\n[x]\r\ny=2\r\n");
+    EXPECT_EQ(readProfileString(file(), "x", "y"), "2");
+}
+
+TEST_F(Profile, ReadsWhatIsThereAndNothingElse)
+{
+    write("[x]\r\n" + KEY + "=elsewhere\r\n[" + SECTION + "]\r\n other = 1 \r\n");
+    EXPECT_EQ(readProfileString(file(), SECTION, KEY), std::nullopt);
+    EXPECT_EQ(readProfileString(file(), SECTION, "other"), "1");
+    write("[" + SECTION + "]\r\n" + KEY + "=\r\n");
+    EXPECT_EQ(readProfileString(file(), SECTION, KEY), "");
+}
+
+// Where the program's executable is: set.ini lives beside it.
+TEST(ExecutableDirectory, HoldsTheRunningProgram)
+{
+    const fs::path directory = executableDirectory();
+    ASSERT_TRUE(fs::is_directory(directory)) << utf8FromPath(directory);
+    bool found = false;
+    for (const auto& entry : fs::directory_iterator(directory))
+        found = found || entry.path().stem() == "platform_ini_test";
+    EXPECT_TRUE(found) << utf8FromPath(directory);
+}
+
+} // namespace
