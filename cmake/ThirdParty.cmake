@@ -34,11 +34,27 @@ if(VELMORA_THIRD_PARTY_SOURCE_DIR)
     target_compile_options(qrcodegen PRIVATE -w)
     add_library(qrcodegen::qrcodegen ALIAS qrcodegen)
 else()
-    find_package(PkgConfig REQUIRED)
-    pkg_check_modules(FREEXL REQUIRED IMPORTED_TARGET GLOBAL freexl)
-    add_library(velmora::freexl ALIAS PkgConfig::FREEXL)
+    # FreeXL: Debian's pkg-config file; elsewhere (vcpkg on Windows) the
+    # header, the library and the iconv it needs.
+    find_package(PkgConfig QUIET)
+    if(PKG_CONFIG_FOUND)
+        pkg_check_modules(FREEXL QUIET IMPORTED_TARGET GLOBAL freexl)
+    endif()
+    if(TARGET PkgConfig::FREEXL)
+        add_library(velmora::freexl ALIAS PkgConfig::FREEXL)
+    else()
+        find_path(FREEXL_INCLUDE_DIR freexl.h REQUIRED)
+        find_library(FREEXL_LIBRARY NAMES freexl REQUIRED)
+        find_package(Iconv REQUIRED)
+        add_library(velmora::freexl UNKNOWN IMPORTED)
+        set_target_properties(velmora::freexl PROPERTIES
+            IMPORTED_LOCATION "${FREEXL_LIBRARY}"
+            INTERFACE_INCLUDE_DIRECTORIES "${FREEXL_INCLUDE_DIR}"
+            INTERFACE_LINK_LIBRARIES Iconv::Iconv)
+    endif()
+    # qrcodegen: Debian names it qrcodegencpp, vcpkg nayuki-qr-code-generator.
     find_path(QRCODEGEN_INCLUDE_DIR qrcodegen.hpp PATH_SUFFIXES qrcodegen REQUIRED)
-    find_library(QRCODEGEN_LIBRARY NAMES qrcodegencpp REQUIRED)
+    find_library(QRCODEGEN_LIBRARY NAMES qrcodegencpp nayuki-qr-code-generator REQUIRED)
     add_library(qrcodegen::qrcodegen UNKNOWN IMPORTED)
     set_target_properties(qrcodegen::qrcodegen PROPERTIES
         IMPORTED_LOCATION "${QRCODEGEN_LIBRARY}"
