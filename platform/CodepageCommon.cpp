@@ -1,5 +1,8 @@
 #include "platform/Codepage.h"
 
+#include "platform/GbkCharacter.h"
+#include "platform/Utf8.h"
+
 namespace velmora::platform {
 
 std::size_t gbkCharLength(std::string_view text, std::size_t pos)
@@ -55,6 +58,44 @@ std::string gbkReplaceAll(std::string_view text, std::string_view needle,
         }
         const std::size_t len = gbkCharLength(text, pos);
         out.append(text.substr(pos, len));
+        pos += len;
+    }
+    return out;
+}
+
+std::string utf8ToGbk(std::string_view utf8)
+{
+    utf8 = untilNul(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t cp = decodeUtf8(utf8, pos);
+        if (cp < 0x80)
+            out.push_back(static_cast<char>(cp));
+        else if (cp == REPLACEMENT_CHARACTER || !appendGbkCharacter(cp, out))
+            out.push_back('?');
+    }
+    return out;
+}
+
+std::string gbkToUtf8(std::string_view gbk)
+{
+    gbk = untilNul(gbk);
+    std::string out;
+    out.reserve(gbk.size() * 3 / 2);
+    for (std::size_t pos = 0; pos < gbk.size();) {
+        const auto byte = static_cast<unsigned char>(gbk[pos]);
+        if (byte < 0x80) {
+            out.push_back(static_cast<char>(byte));
+            ++pos;
+            continue;
+        }
+        const std::size_t len = gbkCharLength(gbk, pos);
+        if (len == 1 && pos + 1 == gbk.size() && byte >= 0x81 && byte <= 0xFE)
+            break; // lead byte whose trail byte was cut off
+        // A single byte above 0x7F is no GBK character (Windows would take
+        // 0x80 as the euro sign; the phone's text never holds it).
+        appendUtf8(out, len == 2 ? gbkPairCharacter(gbk.substr(pos, 2)) : REPLACEMENT_CHARACTER);
         pos += len;
     }
     return out;

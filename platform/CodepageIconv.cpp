@@ -1,8 +1,6 @@
-// Code-page conversion through POSIX iconv. UTF-8 is decoded here rather than
-// by iconv so that invalid input is replaced the way the phone-facing code
-// expects (one U+FFFD per bad sequence) instead of stopping the conversion.
+// Single characters between Unicode and GBK through POSIX iconv.
 
-#include "platform/Codepage.h"
+#include "platform/GbkCharacter.h"
 #include "platform/Utf8.h"
 
 #include <iconv.h>
@@ -45,48 +43,24 @@ private:
 
 } // namespace
 
-std::string utf8ToGbk(std::string_view utf8)
+bool appendGbkCharacter(char32_t cp, std::string& out)
 {
-    utf8 = untilNul(utf8);
-    std::string out;
-    out.reserve(utf8.size());
-    Iconv toGbk("GBK", "UTF-8");
+    // One converter per thread: opening one per character is slow, and a
+    // converter keeps state that threads must not share.
+    thread_local Iconv toGbk("GBK", "UTF-8");
     std::string character;
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const char32_t cp = decodeUtf8(utf8, pos);
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-            continue;
-        }
-        character.clear();
-        appendUtf8(character, cp);
-        if (cp == REPLACEMENT_CHARACTER || !toGbk.convert(character, out))
-            out.push_back('?');
-    }
-    return out;
+    appendUtf8(character, cp);
+    return toGbk.convert(character, out);
 }
 
-std::string gbkToUtf8(std::string_view gbk)
+char32_t gbkPairCharacter(std::string_view pair)
 {
-    gbk = untilNul(gbk);
-    std::string out;
-    out.reserve(gbk.size() * 3 / 2);
-    Iconv toUtf8("UTF-8", "GBK");
-    for (std::size_t pos = 0; pos < gbk.size();) {
-        const auto byte = static_cast<unsigned char>(gbk[pos]);
-        if (byte < 0x80) {
-            out.push_back(static_cast<char>(byte));
-            ++pos;
-            continue;
-        }
-        const std::size_t len = gbkCharLength(gbk, pos);
-        if (len == 1 && pos + 1 == gbk.size() && byte >= 0x81 && byte <= 0xFE)
-            break; // lead byte whose trail byte was cut off
-        if (len == 1 || !toUtf8.convert(gbk.substr(pos, len), out))
-            appendUtf8(out, REPLACEMENT_CHARACTER);
-        pos += len;
-    }
-    return out;
+    thread_local Iconv toUtf8("UTF-8", "GBK");
+    std::string utf8;
+    if (!toUtf8.convert(pair, utf8) || utf8.empty())
+        return REPLACEMENT_CHARACTER;
+    std::size_t pos = 0;
+    return decodeUtf8(utf8, pos);
 }
 
 } // namespace velmora::platform
