@@ -26,8 +26,9 @@ freexl=$(dpkg-query -W -f='${source:Version}' libfreexl-dev)
 qrcodegen=$(dpkg-query -W -f='${source:Version}' libqrcodegencpp-dev)
 # Only the upstream tarballs are needed (Debian's own changes to these two
 # concern packaging), each checked against the archive's SHA-256 sum.
-apt-get "${apt_options[@]}" -qq source --print-uris \
-    "freexl=$freexl" "qr-code-generator=$qrcodegen" 2>/dev/null \
+# (apt lists only what the current folder lacks, so ask from an empty one)
+(cd "$apt_dir" && apt-get "${apt_options[@]}" -qq source --print-uris \
+    "freexl=$freexl" "qr-code-generator=$qrcodegen" 2>/dev/null) \
     | grep -E "^'.*\.orig\.tar\.[a-z0-9]+' " \
     | while read -r uri name _size sum; do
         uri=${uri//\'/}
