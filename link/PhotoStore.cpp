@@ -73,11 +73,6 @@ fs::path toPath(std::string_view gbk)
     return platform::pathFromUtf8(utf8);
 }
 
-std::string utf8Of(const fs::path& path)
-{
-    return platform::utf8FromPath(path);
-}
-
 struct Plan {
     fs::path directoryPart; // made under the receive directory; may be empty
     fs::path target;
@@ -105,7 +100,7 @@ bool makeDirectories(const fs::path& directory, StoreResult& result)
     fs::create_directories(directory, error);
     if (error || !fs::is_directory(directory, error)) {
         result.status = StoreResult::Status::WriteFailed;
-        result.detail = "cannot make directory " + utf8Of(directory)
+        result.detail = "cannot make directory " + platform::utf8FromPath(directory)
             + (error ? ": " + error.message() : std::string());
         return false;
     }
@@ -131,7 +126,7 @@ bool prepare(const fs::path& receiveDirectory, std::string_view photoName,
     std::error_code error;
     if (!fs::is_directory(receiveDirectory, error)) {
         result.status = StoreResult::Status::WriteFailed;
-        result.detail = "receive directory missing: " + utf8Of(receiveDirectory);
+        result.detail = "receive directory missing: " + platform::utf8FromPath(receiveDirectory);
         return false;
     }
     chosen = plan(receiveDirectory, photoName, fileName);
@@ -209,7 +204,7 @@ StoreResult storeListEntry(const fs::path& receiveDirectory, std::string_view gb
         break;
     case platform::NewFile::Failed:
         result.status = StoreResult::Status::WriteFailed;
-        result.detail = "cannot create " + utf8Of(chosen.target);
+        result.detail = "cannot create " + platform::utf8FromPath(chosen.target);
         break;
     }
     return result;

@@ -27,7 +27,8 @@ std::string nameForCLibrary(const std::filesystem::path& path);
 // Puts `bytes` into `target`, replacing it whole or not at all: the bytes go
 // to a new file beside it, which is written, closed and then renamed over
 // `target`. On failure the new file is removed, `target` is as it was, and
-// `reason` (when given) says what failed.
+// `reason` (when given) says what failed. A target without a file name (a
+// folder's path ending in a separator, the empty path) is refused.
 bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
                  std::string* reason = nullptr);
 

@@ -75,6 +75,11 @@ std::string nameForCLibrary(const std::filesystem::path& path)
 
 bool replaceFile(const std::filesystem::path& target, std::string_view bytes, std::string* reason)
 {
+    if (!target.has_filename()) {
+        if (reason)
+            *reason = "no file name: " + utf8FromPath(target);
+        return false;
+    }
     std::filesystem::path temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {

@@ -1,7 +1,7 @@
 #include "roster/XlsWorkbook.h"
 
 #include "platform/Codepage.h"
-#include "roster/FileReplace.h"
+#include "platform/Files.h"
 #include "roster/XlsReader.h"
 #include "roster/XlsWriter.h"
 
@@ -97,7 +97,12 @@ bool XlsWorkbook::saveAs(const std::string& path)
         if (cell.written)
             written.emplace(position, cell);
     const std::optional<std::vector<std::uint8_t>> file = xlsFile(written);
-    return file && replaceFile(path, *file);
+    // A template that cannot be written leaves no half-written file, and an
+    // existing file survives a failed replacement.
+    return file
+        && platform::replaceFile(platform::pathFromUtf8(path),
+                                 std::string_view(reinterpret_cast<const char*>(file->data()),
+                                                  file->size()));
 }
 
 void XlsWorkbook::quitApplication()

@@ -1,8 +1,5 @@
-// Cell addresses, numbers as cell texts, and replacing a file whole.
+// Cell addresses and numbers as cell texts.
 
-#include "XlsTestTools.h"
-
-#include "roster/FileReplace.h"
 #include "roster/XlsReader.h"
 #include "roster/Worksheet.h"
 
@@ -14,7 +11,6 @@
 namespace {
 
 using namespace velmora::roster;
-using velmora::test::ScratchDir;
 
 struct AddressCase {
     const char* address;
@@ -64,26 +60,6 @@ TEST(GeneralNumber, ShowsLikeASpreadsheet)
     };
     for (const auto& [value, text] : cases)
         EXPECT_EQ(generalNumberText(value), text) << value;
-}
-
-// A template that cannot be written must leave no half-written file, and an
-// existing file must survive a failed replacement.
-TEST(FileReplace, WholeOrNothing)
-{
-    ScratchDir dir;
-    const std::vector<std::uint8_t> bytes(5000, 0xAB);
-
-    EXPECT_TRUE(replaceFile(dir.file("new.xls"), bytes));
-    EXPECT_EQ(velmora::test::readBytes(dir.file("new.xls")), bytes);
-
-    velmora::test::writeText(dir.file("old.xls"), "old contents, longer than the new ones");
-    EXPECT_TRUE(replaceFile(dir.file("old.xls"), {1, 2, 3}));
-    EXPECT_EQ(velmora::test::readBytes(dir.file("old.xls")), (std::vector<std::uint8_t>{1, 2, 3}));
-
-    EXPECT_FALSE(replaceFile(dir.file("no such folder/t.xls"), bytes));
-    EXPECT_FALSE(replaceFile(dir.file(""), bytes));   // the folder itself
-    EXPECT_FALSE(replaceFile("", bytes));
-    EXPECT_EQ(dir.entryCount(), 2u);   // new.xls and old.xls, no leftovers
 }
 
 } // namespace

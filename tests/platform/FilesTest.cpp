@@ -1,6 +1,8 @@
-// set.ini items through the platform's profile functions: our own reader and
-// writer on POSIX systems, the Windows functions under Wine. Both must leave
-// the same bytes, since the file moves with the program between PCs.
+// Whole-file writes and set.ini items through the platform's own functions:
+// POSIX calls and our INI reader and writer on Linux, the Windows functions
+// under Wine. Both must leave the same bytes, since the files move with the
+// program between PCs. Everything happens in a folder named in Chinese, as a
+// school's own folders often are.
 
 #include "platform/Files.h"
 #include "platform/Profile.h"
@@ -22,11 +24,10 @@ const std::string SECTION = "\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC";
 const std::string KEY = "\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC";
 const std::string PHOTOS = "D:\\\xD5\xD5\xC6\xAC\\";
 
-class Profile : public testing::Test {
+class ChineseFolder : public testing::Test {
 protected:
     void SetUp() override
     {
-        // A folder named in Chinese, as a school's own folders often are.
         m_dir = fs::temp_directory_path()
             / pathFromUtf8("velmora-设置-" + std::to_string(std::random_device{}()));
         fs::create_directories(m_dir);
@@ -37,26 +38,32 @@ protected:
         fs::remove_all(m_dir, ignored);
     }
 
-    fs::path file() const { return m_dir / "set.ini"; }
+    fs::path file(const char* name = "set.ini") const { return m_dir / name; }
 
-    std::string bytes() const
+    std::string bytes(const char* name = "set.ini") const
     {
-        std::ifstream in(file(), std::ios::binary);
+        std::ifstream in(file(name), std::ios::binary);
         std::ostringstream out;
         out << in.rdbuf();
         return out.str();
     }
 
-    void write(const std::string& bytes) const
+    void write(const std::string& bytes, const char* name = "set.ini") const
     {
-        std::ofstream(file(), std::ios::binary) << bytes;
+        std::ofstream(file(name), std::ios::binary) << bytes;
+    }
+
+    std::size_t entryCount() const
+    {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()));
     }
 
 private:
     fs::path m_dir;
 };
 
-TEST_F(Profile, NewFileHoldsTheItemOnly)
+TEST_F(ChineseFolder, ProfileNewFileHoldsTheItemOnly)
 {
     EXPECT_EQ(readProfileString(file(), SECTION, KEY), std::nullopt);
     ASSERT_TRUE(writeProfileString(file(), SECTION, KEY, PHOTOS));
@@ -64,7 +71,7 @@ TEST_F(Profile, NewFileHoldsTheItemOnly)
     EXPECT_EQ(readProfileString(file(), SECTION, KEY), PHOTOS);
 }
 
-TEST_F(Profile, WriteChangesOnlyTheItemsLine)
+TEST_F(ChineseFolder, ProfileWriteChangesOnlyTheItemsLine)
 {
     write("; school PC\r\n[" + SECTION + "]\r\n" + KEY + "=C:\\\r\nz=1\r\n[x]\r\ny=2\r\n");
     ASSERT_TRUE(writeProfileString(file(), SECTION, KEY, PHOTOS));
@@ -73,13 +80,33 @@ TEST_F(Profile, WriteChangesOnlyTheItemsLine)
     EXPECT_EQ(readProfileString(file(), "x", "y"), "2");
 }
 
-TEST_F(Profile, ReadsWhatIsThereAndNothingElse)
+TEST_F(ChineseFolder, ProfileReadsWhatIsThereAndNothingElse)
 {
     write("[x]\r\n" + KEY + "=elsewhere\r\n[" + SECTION + "]\r\n other = 1 \r\n");
     EXPECT_EQ(readProfileString(file(), SECTION, KEY), std::nullopt);
     EXPECT_EQ(readProfileString(file(), SECTION, "other"), "1");
     write("[" + SECTION + "]\r\n" + KEY + "=\r\n");
     EXPECT_EQ(readProfileString(file(), SECTION, KEY), "");
+}
+
+// A photo or template that cannot be written leaves no half-written file,
+// and an existing file survives a failed replacement.
+TEST_F(ChineseFolder, ReplaceFileIsWholeOrNothing)
+{
+    const std::string bytes(5000, '\xAB');
+    EXPECT_TRUE(replaceFile(file("new.xls"), bytes));
+    EXPECT_EQ(this->bytes("new.xls"), bytes);
+
+    write("old contents, longer than the new ones", "old.xls");
+    EXPECT_TRUE(replaceFile(file("old.xls"), "new"));
+    EXPECT_EQ(this->bytes("old.xls"), "new");
+
+    std::string reason;
+    EXPECT_FALSE(replaceFile(file("no such folder") / "t.xls", bytes, &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_FALSE(replaceFile(file("") , bytes));   // the folder itself
+    EXPECT_FALSE(replaceFile(fs::path(), bytes));
+    EXPECT_EQ(entryCount(), 2u);   // new.xls and old.xls, no leftovers
 }
 
 // Where the program's executable is: set.ini lives beside it.
