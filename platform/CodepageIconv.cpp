@@ -43,24 +43,27 @@ private:
 
 } // namespace
 
+// Characters cross as UTF-32LE, four bytes each, with no UTF-8 step between.
 bool appendGbkCharacter(char32_t cp, std::string& out)
 {
     // One converter per thread: opening one per character is slow, and a
     // converter keeps state that threads must not share.
-    thread_local Iconv toGbk("GBK", "UTF-8");
-    std::string character;
-    appendUtf8(character, cp);
-    return toGbk.convert(character, out);
+    thread_local Iconv toGbk("GBK", "UTF-32LE");
+    const char utf32[4] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8 & 0xFF),
+                           static_cast<char>(cp >> 16 & 0xFF), static_cast<char>(cp >> 24)};
+    return toGbk.convert(std::string_view(utf32, 4), out);
 }
 
 char32_t gbkPairCharacter(std::string_view pair)
 {
-    thread_local Iconv toUtf8("UTF-8", "GBK");
-    std::string utf8;
-    if (!toUtf8.convert(pair, utf8) || utf8.empty())
+    thread_local Iconv toUtf32("UTF-32LE", "GBK");
+    std::string utf32;
+    if (!toUtf32.convert(pair, utf32) || utf32.size() != 4)
         return REPLACEMENT_CHARACTER;
-    std::size_t pos = 0;
-    return decodeUtf8(utf8, pos);
+    char32_t cp = 0;
+    for (int i = 3; i >= 0; --i)
+        cp = (cp << 8) | static_cast<unsigned char>(utf32[static_cast<std::size_t>(i)]);
+    return cp;
 }
 
 } // namespace velmora::platform
