@@ -90,27 +90,16 @@ private:
 
 } // namespace
 
-class FaultTest : public QObject {
+class FaultTest : public QObject, protected test::WindowUnderTest {
     Q_OBJECT
 
 private:
     using Socket = std::unique_ptr<QTcpSocket>;
 
-    std::unique_ptr<app::MainWindow> m_window;
     std::unique_ptr<QTemporaryDir> m_dir;
     test::FakeDialogs m_dialogs;
 
     QString goodDirectory() const { return m_dir->filePath(QStringLiteral("recv")) + QLatin1Char('/'); }
-    template <typename T> T* control(const char16_t* name) const
-    {
-        return m_window->findChild<T*>(QString::fromUtf16(name));
-    }
-    QString count() const { return control<QLabel>(u"标签4")->text(); }
-    QString shownName() const { return control<QLabel>(u"标签11")->text(); }
-    bool nameInRed() const
-    {
-        return control<QLabel>(u"标签11")->palette().color(QPalette::WindowText) == QColor(Qt::red);
-    }
     const link::PhoneLinkSession& session() const { return m_window->findChild<link::PhoneLink*>()->session(); }
     void setReceiveDirectory(const QString& path) { control<QLineEdit>(u"目录编辑框1")->setText(path); }
 

@@ -4,7 +4,7 @@
 
 #include "link/PhoneLinkSession.h"
 
-#include "TempTree.h"
+#include "tests/support/TempTree.h"
 
 #include <gtest/gtest.h>
 

@@ -45,7 +45,7 @@ QByteArray sha256(const QByteArray& bytes)
 
 } // namespace
 
-class PhoneLinkTest : public QObject {
+class PhoneLinkTest : public QObject, protected test::WindowUnderTest {
     Q_OBJECT
 
 private:
@@ -56,23 +56,12 @@ private:
         QString client; // the command connection's client address on the PC
     };
 
-    std::unique_ptr<app::MainWindow> m_window;
     std::unique_ptr<QTemporaryDir> m_dir;
     test::FakeDialogs m_dialogs;
     qint64 m_commandBytes = 0; // bytes the command server has delivered
     qint64 m_photoBytes = 0;
 
     QString receiveDirectory() const { return m_dir->filePath(QStringLiteral("recv")) + QLatin1Char('/'); }
-    template <typename T> T* control(const char16_t* name) const
-    {
-        return m_window->findChild<T*>(QString::fromUtf16(name));
-    }
-    QString count() const { return control<QLabel>(u"标签4")->text(); }
-    QString shownName() const { return control<QLabel>(u"标签11")->text(); }
-    bool nameInRed() const
-    {
-        return control<QLabel>(u"标签11")->palette().color(QPalette::WindowText) == QColor(Qt::red);
-    }
     const link::PhoneLink* phoneLink() const { return m_window->findChild<link::PhoneLink*>(); }
 
     Phone connectPhone(bool withPhoto = true)

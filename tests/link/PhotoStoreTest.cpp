@@ -6,7 +6,7 @@
 
 #include "link/PhotoStore.h"
 
-#include "TempTree.h"
+#include "tests/support/TempTree.h"
 
 #include <gtest/gtest.h>
 

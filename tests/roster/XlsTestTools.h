@@ -6,12 +6,12 @@
 // stand in).
 
 #include "HostProgram.h"
+#include "tests/support/TempTree.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,28 +19,15 @@ namespace velmora::test {
 
 inline const std::string SYSTEM_PYTHON = "/usr/bin/python3";
 
-class ScratchDir {
+// A scratch folder whose files the roster code takes as UTF-8 names.
+class ScratchDir : public TempTree {
 public:
-    ScratchDir()
-    {
-        std::random_device seed;
-        m_path = std::filesystem::temp_directory_path()
-            / ("velmora-roster-" + std::to_string(seed()) + std::to_string(seed()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchDir() { std::filesystem::remove_all(m_path); }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
+    std::string file(const std::string& name) const { return (root() / name).string(); }
     std::size_t entryCount() const
     {
-        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_path),
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(root()),
                                                       std::filesystem::directory_iterator()));
     }
-
-private:
-    std::filesystem::path m_path;
 };
 
 inline std::vector<std::uint8_t> readBytes(const std::string& path)

@@ -6,6 +6,12 @@
 #include "app/MainWindow.h"
 #include "tests/support/FakeDialogs.h"
 
+#include <QColor>
+#include <QLabel>
+#include <QPalette>
+
+#include <memory>
+
 namespace velmora::test {
 
 inline app::MainWindowOptions testWindowOptions(const QString& settingsFile, FakeDialogs* dialogs)
@@ -18,5 +24,23 @@ inline app::MainWindowOptions testWindowOptions(const QString& settingsFile, Fak
     options.startPanel = false;
     return options;
 }
+
+// The open main window of a test, and what the photo part of it shows: the
+// count, and the last photo's name, red when it could not be stored.
+class WindowUnderTest {
+protected:
+    std::unique_ptr<app::MainWindow> m_window;
+
+    template <typename T> T* control(const char16_t* name) const
+    {
+        return m_window->findChild<T*>(QString::fromUtf16(name));
+    }
+    QString count() const { return control<QLabel>(u"标签4")->text(); }
+    QString shownName() const { return control<QLabel>(u"标签11")->text(); }
+    bool nameInRed() const
+    {
+        return control<QLabel>(u"标签11")->palette().color(QPalette::WindowText) == QColor(Qt::red);
+    }
+};
 
 } // namespace velmora::test

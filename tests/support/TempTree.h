@@ -1,6 +1,6 @@
 #pragma once
 
-// A temporary directory for storage tests, removed at the end, and a
+// A temporary directory for tests that touch files, removed at the end, and a
 // snapshot of everything under it (paths, kinds and contents) to show that a
 // refused write touched nothing.
 
@@ -19,7 +19,7 @@ public:
     {
         std::random_device random;
         m_root = std::filesystem::temp_directory_path()
-            / ("velmora-link-test-" + std::to_string(random()) + std::to_string(random()));
+            / ("velmora-test-" + std::to_string(random()) + std::to_string(random()));
         std::filesystem::create_directories(m_root);
     }
     ~TempTree()
