@@ -1,7 +1,7 @@
 #include "app/MainWindowLayout.h"
 
-#include "app/widgets/CrlfTextEdit.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 
 #include <QGroupBox>
 #include <QLabel>

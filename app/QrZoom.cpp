@@ -1,6 +1,6 @@
 #include "app/QrZoom.h"
 
-#include "app/widgets/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QLabel>
 

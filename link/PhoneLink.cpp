@@ -1,7 +1,7 @@
 #include "link/PhoneLink.h"
 
-#include "app/widgets/CrlfTextEdit.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 #include "link/TcpServer.h"
 #include "platform/Codepage.h"
 #include "platform/UserDialogs.h"

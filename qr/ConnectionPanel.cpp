@@ -1,7 +1,7 @@
 #include "qr/ConnectionPanel.h"
 
-#include "app/widgets/CrlfTextEdit.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 #include "platform/Codepage.h"
 #include "qr/NetworkAdapter.h"
 #include "qr/QrPicture.h"

@@ -1,6 +1,6 @@
 #include "qr/DownloadDialog.h"
 
-#include "app/widgets/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "qr/QrPicture.h"
 
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "roster/RosterPanel.h"
 
-#include "app/widgets/CrlfTextEdit.h"
+#include "widgets/CrlfTextEdit.h"
 #include "platform/Codepage.h"
 #include "platform/UserDialogs.h"
 #include "roster/RosterCleanup.h"

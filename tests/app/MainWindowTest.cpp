@@ -3,8 +3,8 @@
 
 #include "app/MainWindow.h"
 #include "link/TcpServer.h"
-#include "app/widgets/CrlfTextEdit.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 #include "platform/Paths.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TestWindow.h"

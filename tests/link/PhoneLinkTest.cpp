@@ -5,8 +5,8 @@
 // JPEG photos whose end marker follows the last byte with no pause.
 
 #include "app/MainWindow.h"
-#include "app/widgets/CrlfTextEdit.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"

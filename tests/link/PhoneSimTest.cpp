@@ -3,7 +3,7 @@
 // directory bit-exact, and the roster printed as the phone would receive it.
 
 #include "app/MainWindow.h"
-#include "app/widgets/CrlfTextEdit.h"
+#include "widgets/CrlfTextEdit.h"
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"

@@ -2,8 +2,8 @@
 // the address's QR code, filled on the worker and landing in order.
 
 #include "QrDecode.h"
-#include "app/widgets/CrlfTextEdit.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 #include "qr/ConnectionPanel.h"
 
 #include <QSignalSpy>

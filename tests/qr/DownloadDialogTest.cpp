@@ -5,7 +5,7 @@
 #include "LookupServer.h"
 #include "QrDecode.h"
 #include "app/MainWindow.h"
-#include "app/widgets/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "link/TcpServer.h"
 #include "qr/DownloadDialog.h"
 #include "qr/QrPicture.h"

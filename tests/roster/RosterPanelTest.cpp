@@ -5,7 +5,7 @@
 #include "XlsTestTools.h"
 
 #include "app/MainWindow.h"
-#include "app/widgets/CrlfTextEdit.h"
+#include "widgets/CrlfTextEdit.h"
 #include "roster/XlsReader.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TestWindow.h"

@@ -1,4 +1,4 @@
-#include "app/widgets/CrlfTextEdit.h"
+#include "widgets/CrlfTextEdit.h"
 
 #include <QTextCursor>
 

@@ -1,4 +1,4 @@
-#include "app/widgets/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>
