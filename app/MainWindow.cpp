@@ -19,6 +19,9 @@
 #include <QPushButton>
 
 namespace velmora::app {
+
+using widgets::CrlfTextEdit;
+using widgets::PictureBox;
 namespace {
 
 template <typename T = QWidget>

@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace velmora::app {
+
+using widgets::CrlfTextEdit;
+using widgets::PictureBox;
 namespace {
 
 const QColor RED(255, 0, 0);

@@ -5,6 +5,8 @@
 #include <QLabel>
 
 namespace velmora::app {
+
+using widgets::PictureBox;
 namespace {
 
 // Centring is computed in floating point and truncated, so an odd difference

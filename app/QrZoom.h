@@ -5,9 +5,9 @@
 class QLabel;
 class QWidget;
 
-namespace velmora::app {
+namespace velmora::widgets { class PictureBox; }
 
-class PictureBox;
+namespace velmora::app {
 
 // The enlarged view of the connection QR code: opens when the pointer moves
 // over the small code (图片框1), closes when it moves over the window's bare
@@ -29,8 +29,8 @@ public Q_SLOTS:
     void close();
 
 private:
-    PictureBox* m_source;
-    PictureBox* m_picture;
+    widgets::PictureBox* m_source;
+    widgets::PictureBox* m_picture;
     QLabel* m_frame;
     int m_outerWidth;
     int m_outerHeight;

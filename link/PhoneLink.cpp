@@ -96,7 +96,7 @@ PhoneLink::~PhoneLink() = default;
 
 void PhoneLink::sendRoster()
 {
-    auto* roster = control<app::CrlfTextEdit>(m_window, u"编辑框2");
+    auto* roster = control<widgets::CrlfTextEdit>(m_window, u"编辑框2");
     const QString text = roster ? roster->crlfText() : QString();
     if (text.isEmpty()) {
         m_dialogs->showMessage(m_window, QStringLiteral("请复制电子表格的学生名册到名册框里！"));
@@ -189,7 +189,7 @@ void PhoneLink::decodeDeferredPreview()
         return;
     }
     m_previewDeferredFor.invalidate();
-    auto* preview = control<app::PictureBox>(m_window, u"图片框3");
+    auto* preview = control<widgets::PictureBox>(m_window, u"图片框3");
     if (preview && m_shownPhoto) {
         const QByteArray bytes = preview->picture();
         preview->setPicture(bytes, decodePreview(bytes));
@@ -211,7 +211,7 @@ void PhoneLink::showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes&
     times.count = received.count;
     if (auto* count = control<QLabel>(m_window, u"标签4"))
         count->setText(QString::number(received.count));
-    if (auto* preview = control<app::PictureBox>(m_window, u"图片框3")) {
+    if (auto* preview = control<widgets::PictureBox>(m_window, u"图片框3")) {
         // The preview keeps the photo's own bytes rather than a copy: a large
         // photo would otherwise be held three times over at this point (the
         // receive buffer, the photo and the copy). The bytes stay in

@@ -119,14 +119,14 @@ void ConnectionPanel::post(std::function<void()> update)
 
 void ConnectionPanel::appendText(const QString& text)
 {
-    auto* box = m_window ? m_window->findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框1")) : nullptr;
+    auto* box = m_window ? m_window->findChild<widgets::CrlfTextEdit*>(QStringLiteral("编辑框1")) : nullptr;
     if (box)
         box->appendCrlfText(text);
 }
 
 void ConnectionPanel::showPicture(const QByteArray& bytes, const QImage& image)
 {
-    auto* box = m_window ? m_window->findChild<app::PictureBox*>(QStringLiteral("图片框1")) : nullptr;
+    auto* box = m_window ? m_window->findChild<widgets::PictureBox*>(QStringLiteral("图片框1")) : nullptr;
     if (box)
         box->setPicture(bytes, image);
 }

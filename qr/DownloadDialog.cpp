@@ -73,11 +73,11 @@ void DownloadDialog::buildControls()
     caption->setFont(font);
 
     // Created after the caption, so it lies above it.
-    m_picture = new app::PictureBox(this);
+    m_picture = new widgets::PictureBox(this);
     m_picture->setObjectName(QStringLiteral("图片框1"));
     m_picture->setGeometry(17, 53, 383, 383);
     m_picture->setBackground(QColor(96, 96, 96));
-    m_picture->setFit(app::PictureBox::Fit::Stretch);
+    m_picture->setFit(widgets::PictureBox::Fit::Stretch);
 }
 
 void DownloadDialog::showEvent(QShowEvent* event)

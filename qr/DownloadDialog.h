@@ -5,7 +5,7 @@
 
 class QNetworkReply;
 
-namespace velmora::app { class PictureBox; }
+namespace velmora::widgets { class PictureBox; }
 
 namespace velmora::qr {
 
@@ -54,7 +54,7 @@ private:
     QByteArray fetchBody();
 
     QString m_lookupUrl;
-    app::PictureBox* m_picture = nullptr;
+    widgets::PictureBox* m_picture = nullptr;
     int m_timeLimitMs = TIME_LIMIT_MS;
     bool m_fetchStarted = false;
     QPointer<QNetworkReply> m_pending;

@@ -20,7 +20,7 @@ const QString XLS_PATTERN = QStringLiteral("*.xls");
 
 // The editor counts a line break as one character; the roster text holds
 // CR LF. Both conversions go through the prefix in front of the caret.
-std::size_t caretInRoster(const app::CrlfTextEdit& box)
+std::size_t caretInRoster(const widgets::CrlfTextEdit& box)
 {
     QString before = box.toPlainText().left(box.textCursor().position());
     before.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
@@ -44,16 +44,16 @@ RosterPanel::RosterPanel(QWidget* window, platform::UserDialogs* dialogs, QObjec
 
 RosterPanel::~RosterPanel() = default;
 
-app::CrlfTextEdit* RosterPanel::rosterBox() const
+widgets::CrlfTextEdit* RosterPanel::rosterBox() const
 {
-    return m_window->findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框2"));
+    return m_window->findChild<widgets::CrlfTextEdit*>(QStringLiteral("编辑框2"));
 }
 
 // Works on the box's UTF-8 text: the clean-up only looks at TAB, quote, CR
 // and LF, which are the same bytes in GBK and UTF-8.
 void RosterPanel::cleanUp()
 {
-    app::CrlfTextEdit* box = rosterBox();
+    widgets::CrlfTextEdit* box = rosterBox();
     if (!box)
         return;
     const std::string text = box->crlfText().toUtf8().toStdString();
@@ -99,7 +99,7 @@ void RosterPanel::importRoster()
         exportTemplate();
         return;
     }
-    if (app::CrlfTextEdit* box = rosterBox())
+    if (widgets::CrlfTextEdit* box = rosterBox())
         box->setCrlfText(QString::fromStdString(platform::gbkToUtf8(imported.text)));
     m_dialogs->showMessage(m_window, QStringLiteral("数据导入完毕,现在可以发送到手机端!"));
 }

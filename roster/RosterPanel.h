@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace velmora::app { class CrlfTextEdit; }
+namespace velmora::widgets { class CrlfTextEdit; }
 namespace velmora::platform { class UserDialogs; }
 
 namespace velmora::roster {
@@ -29,7 +29,7 @@ public Q_SLOTS:
     void importRoster();
 
 private:
-    app::CrlfTextEdit* rosterBox() const;
+    widgets::CrlfTextEdit* rosterBox() const;
 
     QWidget* m_window;
     platform::UserDialogs* m_dialogs;

@@ -2,7 +2,7 @@
 
 #include <QTextCursor>
 
-namespace velmora::app {
+namespace velmora::widgets {
 namespace {
 
 QString toEditorText(QString text)
@@ -45,4 +45,4 @@ void CrlfTextEdit::appendCrlfText(const QString& text)
     --m_programWrites;
 }
 
-} // namespace velmora::app
+} // namespace velmora::widgets

@@ -2,7 +2,7 @@
 
 #include <QPlainTextEdit>
 
-namespace velmora::app {
+namespace velmora::widgets {
 
 // A multi-line edit box whose text the program reads and writes with CR LF
 // line breaks, as the roster and the phone expect them; Qt's editor itself
@@ -28,4 +28,4 @@ private:
     int m_programWrites = 0;
 };
 
-} // namespace velmora::app
+} // namespace velmora::widgets

@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace velmora::app {
+namespace velmora::widgets {
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
 {
@@ -59,4 +59,4 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
-} // namespace velmora::app
+} // namespace velmora::widgets

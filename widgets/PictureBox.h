@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
-namespace velmora::app {
+namespace velmora::widgets {
 
 // A picture box: shows the picture given as the bytes of an image file on a
 // plain background. The picture either stretches to fill the box (the QR
@@ -45,4 +45,4 @@ private:
     Fit m_fit = Fit::Stretch;
 };
 
-} // namespace velmora::app
+} // namespace velmora::widgets

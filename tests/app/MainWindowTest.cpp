@@ -75,22 +75,22 @@ private Q_SLOTS:
                 << QString::fromLatin1(cls) << QString::fromUtf16(parent) << rect << shown << text;
         };
         row(u"按钮6", "QPushButton", u"", {476, 413, 168, 28}, true, QStringLiteral("打开照片所在目录"));
-        row(u"图片框2", "velmora::app::PictureBox", u"", {328, 132, 16, 16}, false, {});
+        row(u"图片框2", "velmora::widgets::PictureBox", u"", {328, 132, 16, 16}, false, {});
         row(u"标签8", "QLabel", u"", {296, 124, 24, 32}, false, {});
         row(u"标签11", "QLabel", u"", {476, 382, 168, 24}, true, {});
         row(u"标签10", "QLabel", u"", {498, 132, 120, 24}, true, QStringLiteral("收到的照片"));
-        row(u"图片框3", "velmora::app::PictureBox", u"", {476, 156, 168, 224}, true, {});
+        row(u"图片框3", "velmora::widgets::PictureBox", u"", {476, 156, 168, 224}, true, {});
         row(u"按钮5", "QPushButton", u"", {476, 97, 168, 28}, true, QStringLiteral("下载手机端..."));
         row(u"标签9", "QLabel", u"", {476, 10, 168, 85}, true, {});
         row(u"按钮4", "QPushButton", u"分组框2", {114, 166, 80, 28}, false, QStringLiteral("导入名册"));
         row(u"按钮3", "QPushButton", u"分组框2", {11, 166, 80, 28}, true, QStringLiteral("导出模板"));
         row(u"标签7", "QLabel", u"", {368, 5, 96, 24}, true, QStringLiteral("手机端扫码连接"));
-        row(u"图片框1", "velmora::app::PictureBox", u"", {368, 28, 96, 96}, true, {});
+        row(u"图片框1", "velmora::widgets::PictureBox", u"", {368, 28, 96, 96}, true, {});
         row(u"标签6", "QLabel", u"分组框2", {12, 43, 429, 16}, true,
             QStringLiteral("  学校标识码  ｜  姓名  ｜         身份证号        ｜  班级编号"));
         row(u"标签5", "QLabel", u"分组框2", {8, 19, 392, 24}, true,
             QStringLiteral("在Excel表格里按下面格式复制名册(不复制表头)到下表内(右键粘贴)"));
-        row(u"编辑框2", "velmora::app::CrlfTextEdit", u"分组框2", {12, 59, 429, 104}, true, {});
+        row(u"编辑框2", "velmora::widgets::CrlfTextEdit", u"分组框2", {12, 59, 429, 104}, true, {});
         row(u"按钮1", "QPushButton", u"分组框2", {321, 166, 120, 28}, true, QStringLiteral("传名册到手机"));
         row(u"分组框2", "QGroupBox", u"", {15, 131, 449, 208}, true, QStringLiteral("发送名册到手机端"));
         row(u"按钮2", "QPushButton", u"分组框1", {321, 58, 119, 28}, true, QStringLiteral("选择目录..."));
@@ -99,7 +99,7 @@ private Q_SLOTS:
         row(u"标签3", "QLabel", u"分组框1", {16, 21, 104, 24}, true, QStringLiteral("收到文件个数:"));
         row(u"标签2", "QLabel", u"分组框1", {16, 56, 64, 32}, true, QStringLiteral("接收目录"));
         row(u"分组框1", "QGroupBox", u"", {15, 347, 449, 96}, true, QStringLiteral("从手机端接收照片"));
-        row(u"编辑框1", "velmora::app::CrlfTextEdit", u"", {15, 28, 345, 96}, true, {});
+        row(u"编辑框1", "velmora::widgets::CrlfTextEdit", u"", {15, 28, 345, 96}, true, {});
         row(u"标签1", "QLabel", u"", {16, 11, 80, 17}, true, QStringLiteral("操作提示："));
     }
 
@@ -165,8 +165,8 @@ private Q_SLOTS:
     void editBoxesSpeakCrLf()
     {
         auto window = makeWindow(settingsPath());
-        auto* roster = window->findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框2"));
-        QSignalSpy edited(roster, &app::CrlfTextEdit::userEdited);
+        auto* roster = window->findChild<widgets::CrlfTextEdit*>(QStringLiteral("编辑框2"));
+        QSignalSpy edited(roster, &widgets::CrlfTextEdit::userEdited);
         roster->setCrlfText(QStringLiteral("a\tb\r\nc\r\n"));
         QCOMPARE(roster->toPlainText(), QStringLiteral("a\tb\nc\n"));
         QCOMPARE(roster->crlfText(), QStringLiteral("a\tb\r\nc\r\n"));
@@ -291,8 +291,8 @@ private Q_SLOTS:
     void qrZoom()
     {
         auto window = makeWindow(settingsPath());
-        auto* small = window->findChild<app::PictureBox*>(QStringLiteral("图片框1"));
-        auto* zoomed = window->findChild<app::PictureBox*>(QStringLiteral("图片框2"));
+        auto* small = window->findChild<widgets::PictureBox*>(QStringLiteral("图片框1"));
+        auto* zoomed = window->findChild<widgets::PictureBox*>(QStringLiteral("图片框2"));
         auto* frame = window->findChild<QLabel*>(QStringLiteral("标签8"));
         const QByteArray picture = "BM-not-really-a-picture";
         small->setPicture(picture);

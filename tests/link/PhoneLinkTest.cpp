@@ -142,14 +142,14 @@ private Q_SLOTS:
         auto* send = control<QPushButton>(u"按钮1");
         send->click();
         QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("请复制电子表格的学生名册到名册框里！")});
-        control<app::CrlfTextEdit>(u"编辑框2")->setCrlfText(QStringLiteral("x"));
+        control<widgets::CrlfTextEdit>(u"编辑框2")->setCrlfText(QStringLiteral("x"));
         send->click();
         QCOMPARE(m_dialogs.messages.last(), QStringLiteral("手机未连接！"));
 
         Phone first = connectPhone(false);
         Phone second = connectPhone(false);
         QVERIFY(first.command && second.command);
-        control<app::CrlfTextEdit>(u"编辑框2")->setCrlfText(
+        control<widgets::CrlfTextEdit>(u"编辑框2")->setCrlfText(
             QStringLiteral("1234\t张三\t110101200001011234\t01\r\n1234\t李四\t\t02"));
         m_dialogs.messages.clear();
         send->click();
@@ -223,7 +223,7 @@ private Q_SLOTS:
             QCOMPARE(shownName(), QStringLiteral("p%1.jpg").arg(i));
             QCOMPARE(sha256(stored(QStringLiteral("a/b/p%1.jpg").arg(i))), sha256(last));
         }
-        auto* preview = control<app::PictureBox>(u"图片框3");
+        auto* preview = control<widgets::PictureBox>(u"图片框3");
         QCOMPARE(preview->picture(), last);
         QVERIFY(!preview->image().isNull());
 
@@ -246,7 +246,7 @@ private Q_SLOTS:
         Phone phone = connectPhone();
         const QByteArray photo = makeJpeg(4000, 3000, 7);
         QVERIFY(sendPhoto(phone, "STAT||big.jpg", photo));
-        const QImage shown = control<app::PictureBox>(u"图片框3")->image();
+        const QImage shown = control<widgets::PictureBox>(u"图片框3")->image();
         QVERIFY(!shown.isNull());
         QVERIFY(shown.width() <= link::PhoneLink::PREVIEW_WIDTH);
         QVERIFY(shown.height() <= link::PhoneLink::PREVIEW_HEIGHT);

@@ -133,7 +133,7 @@ private Q_SLOTS:
         sim.start(simulator(), portArguments() + QStringList{QStringLiteral("--rosters"), QStringLiteral("1"),
                                                              QStringLiteral("--listen"), QStringLiteral("60")});
         QVERIFY(connected.wait(10000));
-        m_window->findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框2"))
+        m_window->findChild<widgets::CrlfTextEdit*>(QStringLiteral("编辑框2"))
             ->setCrlfText(QStringLiteral("1234\t张三\t\t01\r\n1234\t李四\t\t02"));
         m_window->findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
         QVERIFY(finished.wait(60000));

@@ -28,8 +28,8 @@ std::string decoded(const QByteArray& picture)
 // The two controls the panel writes, under the names the main window gives them.
 struct PanelWindow {
     QWidget window;
-    app::CrlfTextEdit* text = new app::CrlfTextEdit(&window);
-    app::PictureBox* picture = new app::PictureBox(&window);
+    widgets::CrlfTextEdit* text = new widgets::CrlfTextEdit(&window);
+    widgets::PictureBox* picture = new widgets::PictureBox(&window);
     PanelWindow()
     {
         text->setObjectName(QStringLiteral("编辑框1"));

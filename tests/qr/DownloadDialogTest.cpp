@@ -37,7 +37,7 @@ QByteArray emptyTextPicture()
 
 QByteArray shownPicture(const QDialog& dialog)
 {
-    auto* box = dialog.findChild<app::PictureBox*>(QStringLiteral("图片框1"));
+    auto* box = dialog.findChild<widgets::PictureBox*>(QStringLiteral("图片框1"));
     return box ? box->picture() : QByteArray("<no 图片框1>");
 }
 
@@ -75,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("下载手机端"));
         QCOMPARE(dialog.size(), QSize(407, 441));
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-        auto* picture = dialog.findChild<app::PictureBox*>(QStringLiteral("图片框1"));
+        auto* picture = dialog.findChild<widgets::PictureBox*>(QStringLiteral("图片框1"));
         auto* caption = dialog.findChild<QLabel*>(QStringLiteral("标签1"));
         QVERIFY(picture && caption);
         QCOMPARE(picture->geometry(), QRect(17, 53, 383, 383));

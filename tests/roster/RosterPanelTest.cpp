@@ -36,7 +36,7 @@ private:
         m_dialogs = test::FakeDialogs();
         app::MainWindowOptions options = test::testWindowOptions(QString::fromStdString(m_dir.file("set.ini")), &m_dialogs);
         m_window = std::make_unique<app::MainWindow>(options);
-        m_box = m_window->findChild<app::CrlfTextEdit*>(QStringLiteral("编辑框2"));
+        m_box = m_window->findChild<widgets::CrlfTextEdit*>(QStringLiteral("编辑框2"));
         QVERIFY(m_box);
     }
     void click(const char16_t* name)
@@ -51,7 +51,7 @@ private:
     test::ScratchDir m_dir;
     test::FakeDialogs m_dialogs;
     std::unique_ptr<app::MainWindow> m_window;
-    app::CrlfTextEdit* m_box = nullptr;
+    widgets::CrlfTextEdit* m_box = nullptr;
 
 private Q_SLOTS:
     void init() { makeWindow(); }
