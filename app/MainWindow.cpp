@@ -53,10 +53,13 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         : m_options.settingsFile;
     m_settings = std::make_unique<Settings>(settingsFile);
 
-    m_commandServer = new link::TcpServer(this);
-    m_commandServer->setObjectName(QStringLiteral("服务器1"));
+    // Both servers on one network thread, the photo connections read first
+    // in each round: the first bytes of a photo that reached the PC before a
+    // name message are taken before that name.
     m_photoServer = new link::TcpServer(this);
     m_photoServer->setObjectName(QStringLiteral("服务器2"));
+    m_commandServer = new link::TcpServer(m_photoServer, this);
+    m_commandServer->setObjectName(QStringLiteral("服务器1"));
 
     m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, this);
     m_rosterPanel = new roster::RosterPanel(this, m_dialogs, this);

@@ -207,6 +207,9 @@ ReceivingWindow::ReceivingWindow()
     m_window = std::make_unique<app::MainWindow>(options);
     m_window->findChild<QLineEdit*>(QStringLiteral("目录编辑框1"))->setText(receiveDirectory());
     m_link = m_window->findChild<link::PhoneLink*>();
+    if (m_link)
+        QObject::connect(m_link, &link::PhoneLink::photoShown, m_link,
+                         [this](const link::PhoneLink::PhotoTimes& times) { m_shown = times.count; });
     m_window->show();
 }
 
@@ -230,11 +233,6 @@ quint16 ReceivingWindow::photoPort() const
 QString ReceivingWindow::receiveDirectory() const
 {
     return m_dir.filePath(QStringLiteral("recv")) + QLatin1Char('/');
-}
-
-std::uint64_t ReceivingWindow::photoCount() const
-{
-    return m_link->session().photoCount();
 }
 
 std::uint64_t ReceivingWindow::waitForPhotos(std::uint64_t count, int ms)

@@ -69,15 +69,17 @@ public:
     quint16 photoPort() const;
     // The receive directory, ending with "/".
     QString receiveDirectory() const;
-    std::uint64_t photoCount() const;
-    // Runs the event loop until `count` photos are counted or `ms` pass
-    // without a new one; returns the photo count then.
+    // The count of the last photo stored and shown.
+    std::uint64_t photoCount() const { return m_shown; }
+    // Runs the event loop until `count` photos are stored and shown or `ms`
+    // pass without a new one; returns the photo count then.
     std::uint64_t waitForPhotos(std::uint64_t count, int ms);
 
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<app::MainWindow> m_window;
     link::PhoneLink* m_link = nullptr;
+    std::uint64_t m_shown = 0;
 };
 
 // A receiver with nothing but blocking POSIX reads: one thread drains the

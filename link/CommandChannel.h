@@ -6,6 +6,8 @@
 // mark: a message is complete as soon as the decoded bytes hold the marker.
 // Names are kept as GBK text, the program's own, and searched by character.
 
+#include "link/PhotoName.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -34,22 +36,35 @@ public:
     // Appends `piece` (any bytes) and decodes the whole buffer again: its text
     // up to the first zero byte is percent-decoded and converted from UTF-8
     // to GBK. When that text holds "STAT||" (found on a character boundary,
-    // case-sensitive), the current photo name becomes the text with every
-    // "STAT||" removed, the name list becomes that name split at "||", and
-    // the buffer is emptied. The message waits for more bytes instead while
+    // case-sensitive), the buffer is emptied and its names are taken: with one
+    // marker the name is the text without it; with several (name messages
+    // that reached the PC in one piece, "STAT||aSTAT||b") each marker begins
+    // a name of its own, text before the first belongs to the first, and an
+    // empty text between two markers is no name. The current photo name
+    // becomes the last of them and the name list that name split at "||". The message waits for more bytes instead while
     // the buffer ends inside a percent escape or inside a UTF-8 character,
     // which the next piece completes. Bytes up to a zero byte that precede no
     // marker can never become a message and are let go. Never throws except
     // std::bad_alloc.
     Outcome takePiece(std::string_view piece);
 
+    // The names the last NameTaken piece brought, oldest first (at least one).
+    const std::vector<PhotoName>& takenNames() const { return m_taken; }
     // The GBK photo name of the last name message; empty before the first.
-    const std::string& currentPhotoName() const { return m_currentName; }
+    const std::string& currentPhotoName() const { return m_currentName.gbk; }
+    const PhotoName& currentName() const { return m_currentName; }
     // The names of the last name message, split at "||"; empty parts are kept
     // in their places (the phone numbers its names by position), and the
     // empty name gives no names.
     const std::vector<std::string>& nameList() const { return m_nameList; }
-    void clearNameList() { m_nameList.clear(); }
+    // Entry `index` of the name list, with its own characters when the name
+    // held some that GBK lacks.
+    PhotoName nameListEntry(std::size_t index) const;
+    void clearNameList()
+    {
+        m_nameList.clear();
+        m_unicodeList.clear();
+    }
     // Lets go of the bytes waiting for a marker; returns how many there were.
     std::size_t dropBuffer();
     std::size_t bufferedBytes() const { return m_buffer.size(); }
@@ -60,11 +75,14 @@ public:
 
 private:
     void dropTextBeforeZero();
+    void takeNames(const std::string& gbk, const std::string& utf8, bool keepUnicode);
 
     std::size_t m_limit;
     std::string m_buffer;
-    std::string m_currentName;
+    PhotoName m_currentName;
+    std::vector<PhotoName> m_taken;
     std::vector<std::string> m_nameList;
+    std::vector<std::string> m_unicodeList; // empty unless the name has a Unicode form
 };
 
 } // namespace velmora::link

@@ -1,10 +1,11 @@
 #include "link/PhoneLink.h"
 
-#include "widgets/CrlfTextEdit.h"
-#include "widgets/PictureBox.h"
+#include "link/PhotoWriter.h"
 #include "link/TcpServer.h"
 #include "platform/Codepage.h"
 #include "platform/UserDialogs.h"
+#include "widgets/CrlfTextEdit.h"
+#include "widgets/PictureBox.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -12,11 +13,13 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPalette>
-#include <QTimer>
+#include <QThread>
 
-#include <chrono>
+#include <atomic>
 #include <exception>
-#include <memory>
+#include <map>
+#include <mutex>
+#include <utility>
 #include <string_view>
 
 Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
@@ -24,8 +27,9 @@ Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
 namespace velmora::link {
 namespace {
 
-// While more photos are waiting, previews are decoded at least this often.
-constexpr qint64 PREVIEW_DEFER_LIMIT_MS = 500;
+// While more photos wait for the writer, previews are decoded at least this
+// often; the newest photo of a burst is always decoded.
+constexpr std::chrono::milliseconds PREVIEW_INTERVAL{500};
 
 template <typename T>
 T* control(const QWidget* window, const char16_t* name)
@@ -33,9 +37,15 @@ T* control(const QWidget* window, const char16_t* name)
     return window ? window->findChild<T*>(QString::fromUtf16(name)) : nullptr;
 }
 
-std::int64_t steadyNow()
+std::int64_t steadyNanos()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+PhoneLinkSession::Millis steadyMillis()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
@@ -50,11 +60,11 @@ QString fromGbk(const std::string& gbk)
 }
 
 // The photo decoded no larger than the preview box, aspect kept: decoding a
-// 12-megapixel photo at full size would stall the window for each photo.
-QImage decodePreview(const QByteArray& photo)
+// 12-megapixel photo at full size takes far longer and holds far more.
+QImage decodePreview(const std::string& photo)
 {
-    QBuffer buffer;
-    buffer.setData(photo);
+    QByteArray bytes = QByteArray::fromRawData(photo.data(), static_cast<qsizetype>(photo.size()));
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize full = reader.size();
@@ -65,34 +75,285 @@ QImage decodePreview(const QByteArray& photo)
 
 } // namespace
 
+// Everything of the phone link that runs off the window thread: the channels
+// on the network thread, fed by both servers, and the photo writer with its
+// thread. It hands the window finished results only.
+class PhoneLink::Worker {
+public:
+    Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread)
+        : m_link(link), m_holdThread(std::move(holdThread)), m_context(new QObject),
+          m_writer([this](StoreJob& job, const StoreResult& result, bool more) { written(job, result, more); })
+    {
+        m_context->moveToThread(networkThread);
+    }
+
+    ~Worker()
+    {
+        QObject* context = m_context;
+        QMetaObject::invokeMethod(context, [context] { delete context; }, Qt::BlockingQueuedConnection);
+    }
+
+    // Any thread.
+    void setReceiveDirectory(const QString& text)
+    {
+        std::lock_guard lock(m_mutex);
+        m_receiveDirectory = std::filesystem::path(text.toStdU16String());
+    }
+    QString phoneAddress() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_phoneAddress;
+    }
+    // Stops the channels for good; returns once no round is under way any
+    // more, so that nothing new reaches the writer.
+    void stopTaking()
+    {
+        m_stopped = true;
+        QMetaObject::invokeMethod(m_context, [] {}, Qt::BlockingQueuedConnection);
+    }
+    bool finish(std::chrono::milliseconds bound) { return m_writer.finish(bound); }
+    void abandon() { m_writer.abandon(); }
+
+    Figures figures() const
+    {
+        Figures out;
+        const PhoneLinkSession& session = m_session;
+        QMetaObject::invokeMethod(m_context, [&] {
+            out.photoCount = session.photoCount();
+            out.currentPhotoName = session.commandChannel().currentPhotoName();
+            out.commandBufferedBytes = session.commandChannel().bufferedBytes();
+            out.namesWaiting = session.naming().namesWaiting();
+            out.photos = session.photoStats();
+            out.commandBytesTaken = m_commandBytes;
+            out.photoBytesTaken = m_photoBytes;
+        }, Qt::BlockingQueuedConnection);
+        out.writerBytesWaiting = m_writer.bytesWaiting();
+        return out;
+    }
+
+    // The servers' events, on the network thread.
+    struct Side : PieceReceiver {
+        Side(Worker* worker, bool photos) : m_worker(worker), m_photos(photos) {}
+        bool canTake() const override { return m_worker->canTake(); }
+        void clientConnected(const QString& client) override
+        {
+            if (!m_photos)
+                m_worker->rememberPhone(client);
+        }
+        void pieceArrived(const QString& client, const QByteArray& piece) override
+        {
+            m_worker->take(m_photos, client, piece);
+        }
+        void clientDisconnected(const QString& client) override { m_worker->forget(m_photos, client); }
+        void roundEnded() override { m_worker->settle(); }
+
+        Worker* m_worker;
+        bool m_photos;
+    };
+    Side commandSide{this, false};
+    Side photoSide{this, true};
+
+private:
+    std::filesystem::path receiveDirectory() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_receiveDirectory;
+    }
+
+    bool canTake() const
+    {
+        if (m_stopped)
+            return false;
+        if (m_writer.full()) {
+            m_heldBack = true;
+            return false;
+        }
+        return true;
+    }
+
+    void rememberPhone(const QString& client)
+    {
+        m_session.rememberPhone(client.toStdString());
+        std::lock_guard lock(m_mutex);
+        m_phoneAddress = client;
+    }
+
+    void take(bool photos, const QString& client, const QByteArray& piece)
+    {
+        const PhoneLinkSession::Millis now = steadyMillis();
+        m_pieceTaken = steadyNanos();
+        // While reading was held back for the writer, photo bytes may well
+        // have been waiting: the photo connections were not quiet.
+        if (std::exchange(m_heldBack, false))
+            m_session.photosHeldBack(now);
+        (photos ? m_photoBytes : m_commandBytes) += static_cast<std::uint64_t>(piece.size());
+        try {
+            if (photos)
+                takePhotoPiece(client, piece, now);
+            else
+                takeCommandPiece(client, piece, now);
+        } catch (const std::exception& error) {
+            qCWarning(lcPhoneLink) << (photos ? "photo" : "command") << "piece from" << client
+                                   << "not taken:" << error.what();
+        }
+    }
+
+    void takeCommandPiece(const QString& client, const QByteArray& piece, PhoneLinkSession::Millis now)
+    {
+        const auto result = m_session.takeCommandPiece(client.toStdString(), bytesOf(piece), receiveDirectory(), now);
+        if (result.outcome == CommandChannel::Outcome::NameTaken)
+            qCDebug(lcPhoneLink) << "name message from" << client << ":"
+                                 << fromGbk(m_session.commandChannel().currentPhotoName());
+        if (result.outcome == CommandChannel::Outcome::BufferDropped)
+            qCWarning(lcPhoneLink) << "command bytes from" << client << "dropped: no name message within"
+                                   << CommandChannel::DEFAULT_BUFFER_LIMIT << "bytes";
+    }
+
+    void takePhotoPiece(const QString& client, const QByteArray& piece, PhoneLinkSession::Millis now)
+    {
+        const auto result = m_session.takePhotoPiece(client.toStdString(), bytesOf(piece), receiveDirectory(), now);
+        if (result.transferDropped)
+            qCWarning(lcPhoneLink) << "photo from" << client << "dropped: larger than"
+                                   << PhotoChannel::DEFAULT_BUFFER_LIMIT << "bytes without an end marker";
+        if (!result.counted.empty()) {
+            // The count changes as the photo completes, before it is written.
+            const std::uint64_t count = result.counted.back();
+            QMetaObject::invokeMethod(m_link, [link = m_link, count] { link->showCount(count); },
+                                      Qt::QueuedConnection);
+        }
+    }
+
+    void forget(bool photos, const QString& client)
+    {
+        const std::string connection = client.toStdString();
+        if (photos) {
+            // A photo cut off by a dropped connection is let go rather than
+            // glued in front of the next photo the phone sends.
+            if (const std::size_t dropped = m_session.forgetPhotoConnection(connection))
+                qCWarning(lcPhoneLink) << "unfinished photo from" << client << "dropped:" << dropped
+                                       << "bytes, the connection closed before its end marker";
+        } else if (const std::size_t dropped = m_session.forgetCommandConnection(connection)) {
+            qCWarning(lcPhoneLink) << "unfinished name message from" << client << "dropped:" << dropped
+                                   << "bytes, the connection closed before its marker";
+        }
+    }
+
+    void settle()
+    {
+        for (StoreJob& job : m_session.settle()) {
+            if (job.kind == StoreJob::Kind::Photo) {
+                std::lock_guard lock(m_mutex);
+                m_pieceTimes[job.count] = m_pieceTaken;
+            }
+            m_writer.push(std::move(job));
+        }
+    }
+
+    // On the writer thread.
+    void written(StoreJob& job, const StoreResult& result, bool moreWaiting)
+    {
+        if (job.kind == StoreJob::Kind::ListEntry) {
+            if (!result.ok())
+                qCWarning(lcPhoneLink) << "name-list entry not made:" << QString::fromStdString(result.detail);
+            return;
+        }
+        PhotoTimes times;
+        times.count = job.count;
+        times.stored = steadyNanos();
+        {
+            std::lock_guard lock(m_mutex);
+            const auto found = m_pieceTimes.find(job.count);
+            if (found != m_pieceTimes.end()) {
+                times.pieceTaken = found->second;
+                m_pieceTimes.erase(found);
+            }
+        }
+        if (!result.ok())
+            qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(result.detail);
+        // Decoding takes longer than storing; while a burst waits, the box
+        // keeps its picture and only every so often, and the burst's last
+        // photo, are decoded.
+        QImage preview;
+        const auto now = std::chrono::steady_clock::now();
+        const bool decoded = !moreWaiting || now - m_lastDecode >= PREVIEW_INTERVAL;
+        if (decoded) {
+            preview = decodePreview(job.photo);
+            m_lastDecode = now;
+        }
+        times.decoded = steadyNanos();
+        auto photo = std::make_shared<const std::string>(std::move(job.photo));
+        const QString name = QString::fromStdString(result.shownName);
+        QMetaObject::invokeMethod(m_link, [link = m_link, count = job.count, name, ok = result.ok(), photo,
+                                           preview, decoded, times] {
+            link->showStored(count, name, ok, photo, decoded ? std::optional<QImage>(preview) : std::nullopt, times);
+        }, Qt::QueuedConnection);
+    }
+
+    PhoneLink* m_link;
+    // The servers may go before the phone link; their thread stays until
+    // the link is done with it.
+    std::shared_ptr<void> m_holdThread;
+    QObject* m_context; // lives on the network thread
+    PhoneLinkSession m_session; // network thread only
+    std::int64_t m_pieceTaken = 0;
+    std::uint64_t m_commandBytes = 0;
+    std::uint64_t m_photoBytes = 0;
+    mutable bool m_heldBack = false;
+    std::atomic<bool> m_stopped{false};
+    std::chrono::steady_clock::time_point m_lastDecode; // writer thread only
+    mutable std::mutex m_mutex;
+    std::filesystem::path m_receiveDirectory;
+    QString m_phoneAddress;
+    std::map<std::uint64_t, std::int64_t> m_pieceTimes;
+    // Last, so that it is gone, its thread ended, before what it calls.
+    PhotoWriter m_writer;
+};
+
 PhoneLink::PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photoServer,
                      platform::UserDialogs* dialogs, QObject* parent)
     : QObject(parent), m_window(window), m_commandServer(commandServer),
       m_photoServer(photoServer), m_dialogs(dialogs)
 {
-    if (m_commandServer) {
-        connect(m_commandServer, &TcpServer::clientConnected, this, &PhoneLink::rememberPhone);
-        connect(m_commandServer, &TcpServer::dataArrived, this, &PhoneLink::takeCommandPiece);
-        connect(m_commandServer, &TcpServer::clientDisconnected, this, &PhoneLink::forgetCommandConnection);
+    TcpServer* server = m_commandServer ? m_commandServer.data() : m_photoServer.data();
+    m_worker = std::make_unique<Worker>(this, server ? server->networkThread() : thread(),
+                                        server ? server->holdNetworkThread() : nullptr);
+    if (m_commandServer)
+        m_commandServer->setReceiver(&m_worker->commandSide);
+    if (m_photoServer)
+        m_photoServer->setReceiver(&m_worker->photoSide);
+    // The receive directory is the box's text when a photo completes: the
+    // writer gets a copy kept in step with the box.
+    if (auto* box = control<QLineEdit>(m_window, u"目录编辑框1")) {
+        m_worker->setReceiveDirectory(box->text());
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { m_worker->setReceiveDirectory(text); });
     }
-    if (m_photoServer) {
-        connect(m_photoServer, &TcpServer::dataArrived, this, &PhoneLink::takePhotoPiece);
-        connect(m_photoServer, &TcpServer::clientDisconnected, this, &PhoneLink::forgetPhotoConnection);
-    }
-    // The phone names the next photo only after the last one's end marker
-    // has left: what the photo connection received before a name message is
-    // handled before it, so that the photo keeps its own name.
-    if (m_commandServer && m_photoServer)
-        m_commandServer->readFirst(m_photoServer);
-    m_previewTimer = new QTimer(this);
-    m_previewTimer->setSingleShot(true);
-    m_previewTimer->setInterval(0);
-    connect(m_previewTimer, &QTimer::timeout, this, &PhoneLink::decodeDeferredPreview);
     if (auto* fileName = control<QLabel>(m_window, u"标签11"))
         m_fileNameColour = fileName->palette().color(QPalette::WindowText);
 }
 
-PhoneLink::~PhoneLink() = default;
+PhoneLink::~PhoneLink()
+{
+    if (!finishWriting(CLOSING_BOUND)) {
+        qCWarning(lcPhoneLink) << "photos still waiting for the disk after"
+                               << CLOSING_BOUND.count() << "ms are not written";
+        m_worker->abandon();
+    }
+    if (m_commandServer)
+        m_commandServer->setReceiver(nullptr);
+    if (m_photoServer)
+        m_photoServer->setReceiver(nullptr);
+}
+
+bool PhoneLink::finishWriting(std::chrono::milliseconds bound)
+{
+    m_worker->stopTaking();
+    return m_worker->finish(bound);
+}
+
+PhoneLink::Figures PhoneLink::figures() const
+{
+    return m_worker->figures();
+}
 
 void PhoneLink::sendRoster()
 {
@@ -102,7 +363,7 @@ void PhoneLink::sendRoster()
         m_dialogs->showMessage(m_window, QStringLiteral("请复制电子表格的学生名册到名册框里！"));
         return;
     }
-    const QString phone = QString::fromStdString(m_session.phoneAddress());
+    const QString phone = m_worker->phoneAddress();
     // A roster sent to a phone that has gone would be lost without a word.
     if (phone.isEmpty() || !m_commandServer || !m_commandServer->isConnected(phone)) {
         m_dialogs->showMessage(m_window, QStringLiteral("手机未连接！"));
@@ -114,139 +375,43 @@ void PhoneLink::sendRoster()
         qCWarning(lcPhoneLink) << "roster not sent: the phone at" << phone << "has gone";
 }
 
-void PhoneLink::rememberPhone(const QString& client)
+void PhoneLink::showCount(std::uint64_t count)
 {
-    m_session.rememberPhone(client.toStdString());
+    if (auto* label = control<QLabel>(m_window, u"标签4"))
+        label->setText(QString::number(count));
 }
 
-void PhoneLink::takeCommandPiece(const QString& client, const QByteArray& piece)
+// The preview and the file name change after the store, whether or not it
+// succeeded.
+void PhoneLink::showStored(std::uint64_t count, const QString& name, bool ok,
+                           std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
+                           PhotoTimes times)
 {
-    try {
-        const auto result = m_session.takeCommandPiece(client.toStdString(), bytesOf(piece), receiveDirectory());
-        if (result.outcome == CommandChannel::Outcome::NameTaken)
-            qCDebug(lcPhoneLink) << "name message from" << client << ":"
-                                 << fromGbk(m_session.commandChannel().currentPhotoName());
-        if (result.outcome == CommandChannel::Outcome::BufferDropped)
-            qCWarning(lcPhoneLink) << "command bytes from" << client << "dropped: no name message within"
-                                   << CommandChannel::DEFAULT_BUFFER_LIMIT << "bytes";
-        if (result.listEntry && !result.listEntry->ok())
-            qCWarning(lcPhoneLink) << "name-list entry not made:" << QString::fromStdString(result.listEntry->detail);
-    } catch (const std::exception& error) {
-        qCWarning(lcPhoneLink) << "command piece from" << client << "not taken:" << error.what();
+    if (auto* box = control<widgets::PictureBox>(m_window, u"图片框3")) {
+        // The box keeps the photo's own bytes rather than a copy; they stay
+        // in m_shownPhoto until the next photo has replaced them in the box.
+        const QByteArray bytes = QByteArray::fromRawData(photo->data(), static_cast<qsizetype>(photo->size()));
+        // A photo of a burst whose preview was not decoded leaves the
+        // picture as it is until the next one is.
+        box->setPicture(bytes, preview ? *preview : box->image());
+        m_shownPhoto = std::move(photo);
     }
-}
-
-void PhoneLink::takePhotoPiece(const QString& client, const QByteArray& piece)
-{
-    PhotoTimes times;
-    times.pieceTaken = steadyNow();
-    try {
-        auto result = m_session.takePhotoPiece(client.toStdString(), bytesOf(piece), receiveDirectory());
-        if (result.transferDropped)
-            qCWarning(lcPhoneLink) << "photo from" << client << "dropped: larger than"
-                                   << PhotoChannel::DEFAULT_BUFFER_LIMIT << "bytes without an end marker";
-        for (const auto& received : result.photos) {
-            qCDebug(lcPhoneLink) << "photo" << received.count << "from" << client << ":"
-                                 << received.photo.size() << "bytes," << fromGbk(received.store.fileName);
-            if (!received.store.ok())
-                qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(received.store.detail);
-        }
-        if (!result.photos.empty()) {
-            times.stored = steadyNow();
-            const bool morePhotoBytes = m_photoServer && m_photoServer->bytesWaiting() > piece.size();
-            showPhoto(result.photos.back(), times, morePhotoBytes);
-            times.shown = steadyNow();
-            Q_EMIT photoShown(times);
-        }
-    } catch (const std::exception& error) {
-        qCWarning(lcPhoneLink) << "photo piece from" << client << "not taken:" << error.what();
-    }
-}
-
-void PhoneLink::forgetCommandConnection(const QString& client)
-{
-    if (const std::size_t dropped = m_session.forgetCommandConnection(client.toStdString()))
-        qCWarning(lcPhoneLink) << "unfinished name message from" << client << "dropped:" << dropped
-                               << "bytes, the connection closed before its marker";
-}
-
-// A photo cut off by a dropped connection is let go rather than glued in
-// front of the next photo the phone sends after reconnecting.
-void PhoneLink::forgetPhotoConnection(const QString& client)
-{
-    const std::size_t dropped = m_session.forgetPhotoConnection(client.toStdString());
-    if (dropped > 0)
-        qCWarning(lcPhoneLink) << "unfinished photo from" << client << "dropped:" << dropped
-                               << "bytes, the connection closed before its end marker";
-}
-
-void PhoneLink::decodeDeferredPreview()
-{
-    const bool morePhotoBytes = m_photoServer && m_photoServer->bytesWaiting() > 0;
-    if (morePhotoBytes && m_previewDeferredFor.isValid()
-        && m_previewDeferredFor.elapsed() < PREVIEW_DEFER_LIMIT_MS) {
-        m_previewTimer->start();
-        return;
-    }
-    m_previewDeferredFor.invalidate();
-    auto* preview = control<widgets::PictureBox>(m_window, u"图片框3");
-    if (preview && m_shownPhoto) {
-        const QByteArray bytes = preview->picture();
-        preview->setPicture(bytes, decodePreview(bytes));
-    }
-}
-
-// Read at the moment of use: the user may choose another directory between
-// two photos.
-std::filesystem::path PhoneLink::receiveDirectory() const
-{
-    const auto* box = control<QLineEdit>(m_window, u"目录编辑框1");
-    return std::filesystem::path(box ? box->text().toStdU16String() : std::u16string());
-}
-
-// When one piece completes several photos, the window shows the last; the
-// count, the photo and the name change together, after the stores.
-void PhoneLink::showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times, bool morePhotoBytes)
-{
-    times.count = received.count;
-    if (auto* count = control<QLabel>(m_window, u"标签4"))
-        count->setText(QString::number(received.count));
-    if (auto* preview = control<widgets::PictureBox>(m_window, u"图片框3")) {
-        // The preview keeps the photo's own bytes rather than a copy: a large
-        // photo would otherwise be held three times over at this point (the
-        // receive buffer, the photo and the copy). The bytes stay in
-        // m_shownPhoto until the next photo has replaced them in the box.
-        auto shown = std::make_unique<std::string>(std::move(received.photo));
-        const QByteArray bytes = QByteArray::fromRawData(shown->data(), static_cast<qsizetype>(shown->size()));
-        // Decoding a preview takes longer than storing the photo; while more
-        // photos are already waiting, the box keeps the last picture and only
-        // the newest photo is decoded once they are in.
-        if (morePhotoBytes) {
-            if (!m_previewTimer->isActive() && !m_previewDeferredFor.isValid())
-                m_previewDeferredFor.start();
-            preview->setPicture(bytes, preview->image());
-            m_previewTimer->start();
+    if (auto* fileName = control<QLabel>(m_window, u"标签11")) {
+        QPalette palette = fileName->palette();
+        if (ok) {
+            fileName->setText(name);
+            palette.setColor(QPalette::WindowText, m_fileNameColour);
         } else {
-            preview->setPicture(bytes, decodePreview(bytes));
-            m_previewTimer->stop();
-            m_previewDeferredFor.invalidate();
+            fileName->setText(QStringLiteral("保存失败：") + name);
+            palette.setColor(QPalette::WindowText, Qt::red);
         }
-        times.decoded = steadyNow();
-        m_shownPhoto = std::move(shown);
+        fileName->setPalette(palette);
     }
-    auto* fileName = control<QLabel>(m_window, u"标签11");
-    if (!fileName)
-        return;
-    const QString name = fromGbk(received.store.fileName);
-    QPalette palette = fileName->palette();
-    if (received.store.ok()) {
-        fileName->setText(name);
-        palette.setColor(QPalette::WindowText, m_fileNameColour);
-    } else {
-        fileName->setText(QStringLiteral("保存失败：") + name);
-        palette.setColor(QPalette::WindowText, Qt::red);
-    }
-    fileName->setPalette(palette);
+    times.count = count;
+    times.shown = steadyNanos();
+    m_lastShown = count;
+    ++m_shownTotal;
+    Q_EMIT photoShown(times);
 }
 
 } // namespace velmora::link

@@ -4,16 +4,19 @@
 
 #include <QByteArray>
 #include <QColor>
-#include <QElapsedTimer>
+#include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-class QTimer;
 class QWidget;
 
 namespace velmora::platform { class UserDialogs; }
@@ -22,11 +25,12 @@ namespace velmora::link {
 
 class TcpServer;
 
-// The phone link as the main window sees it: the command channel on the
-// first server, the photo channel on the second, and the roster send. The
-// decisions are PhoneLinkSession's; this class feeds it the servers' pieces,
-// reads the receive directory and the roster from the window, and shows the
-// count, the photo and its name.
+// The phone link as the main window sees it. A photo's way runs in one
+// direction: the network thread reads both servers and feeds the channels
+// (PhoneLinkSession), the photo writer stores each photo on a thread of its
+// own and decodes its preview, and the window only shows what comes back:
+// the count when a photo completes, then its preview and file name once it
+// is stored. The window thread never reads, stores or decodes a photo.
 class PhoneLink : public QObject {
     Q_OBJECT
 public:
@@ -34,57 +38,80 @@ public:
     static constexpr int PREVIEW_WIDTH = 168;
     static constexpr int PREVIEW_HEIGHT = 224;
 
-    // `window` is the main window; its controls are found by name.
+    // `window` is the main window; its controls are found by name. The photo
+    // server must read before the command server (made with it as
+    // `readBefore`), so that the first bytes of a photo that reached the PC
+    // before a name message are taken before that name.
     PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photoServer,
               platform::UserDialogs* dialogs, QObject* parent = nullptr);
+    // Stops reading and writes what is still waiting, for at most
+    // CLOSING_BOUND: a photo counted is a photo on disk, unless the disk
+    // has stopped answering.
     ~PhoneLink() override;
+    static constexpr std::chrono::milliseconds CLOSING_BOUND{30000};
 
-    // The shared state, for the tests and benchmarks that count how often a
-    // merged end marker was taken apart.
-    const PhoneLinkSession& session() const { return m_session; }
+    // Stops taking bytes from the phone for good and waits until every photo
+    // counted so far is on disk, at most `bound`; false when some were not
+    // written yet.
+    bool finishWriting(std::chrono::milliseconds bound);
 
-    // When the handling of a photo piece reached each step, in nanoseconds of
+    // What the channels hold now, read on the network thread; for the tests
+    // and benchmarks.
+    struct Figures {
+        std::uint64_t photoCount = 0;
+        std::string currentPhotoName; // GBK, of the last name message
+        std::size_t commandBufferedBytes = 0;
+        std::size_t namesWaiting = 0;
+        std::size_t writerBytesWaiting = 0;
+        std::uint64_t commandBytesTaken = 0; // by the channels, since the start
+        std::uint64_t photoBytesTaken = 0;
+        PhoneLinkSession::PhotoStats photos;
+    };
+    Figures figures() const;
+    // The photo count of the last photo stored and shown (0 before the first),
+    // and how many photos were shown since the start.
+    std::uint64_t lastShownCount() const { return m_lastShown; }
+    std::uint64_t photosShown() const { return m_shownTotal; }
+
+    // When the handling of a photo reached each step, in nanoseconds of
     // std::chrono::steady_clock, for the benchmarks that time a photo from
     // its end marker to the preview.
     struct PhotoTimes {
-        std::uint64_t count = 0;  // the photo count of the photo shown
-        std::int64_t pieceTaken = 0;   // the piece's handling began
-        std::int64_t stored = 0;       // the photos were cut out and stored
-        std::int64_t decoded = 0;      // the preview was decoded
-        std::int64_t shown = 0;        // 图片框3 and 标签11 show the photo
+        std::uint64_t count = 0;      // the photo count of the photo shown
+        std::int64_t pieceTaken = 0;  // the piece that completed it was taken
+        std::int64_t stored = 0;      // it was stored
+        std::int64_t decoded = 0;     // its preview was decoded (or skipped)
+        std::int64_t shown = 0;       // 图片框3 and 标签11 show it
     };
 
+    class Worker;
+
 Q_SIGNALS:
-    // After a piece completed photos and the last of them is shown.
+    // After a stored photo is shown.
     void photoShown(const velmora::link::PhoneLink::PhotoTimes& times);
 
 public Q_SLOTS:
     // Click on 按钮1: send the roster to the phone.
     void sendRoster();
 
-private Q_SLOTS:
-    void rememberPhone(const QString& client);
-    void takeCommandPiece(const QString& client, const QByteArray& piece);
-    void takePhotoPiece(const QString& client, const QByteArray& piece);
-    void forgetCommandConnection(const QString& client);
-    void forgetPhotoConnection(const QString& client);
-
 private:
-    std::filesystem::path receiveDirectory() const;
-    void showPhoto(PhoneLinkSession::ReceivedPhoto& received, PhotoTimes& times, bool morePhotoBytes);
-    void decodeDeferredPreview();
+    friend class Worker;
+    void showCount(std::uint64_t count);
+    // `preview` is empty when the photo's preview was not decoded.
+    void showStored(std::uint64_t count, const QString& name, bool ok,
+                    std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
+                    PhotoTimes times);
 
     QWidget* m_window;
-    TcpServer* m_commandServer;
-    TcpServer* m_photoServer;
+    QPointer<TcpServer> m_commandServer;
+    QPointer<TcpServer> m_photoServer;
     platform::UserDialogs* m_dialogs;
-    PhoneLinkSession m_session;
     QColor m_fileNameColour;
     // The bytes 图片框3 shows: the box holds them without a copy of its own.
-    std::unique_ptr<std::string> m_shownPhoto;
-    // Set while 图片框3 holds a photo whose preview is not decoded yet.
-    QTimer* m_previewTimer = nullptr;
-    QElapsedTimer m_previewDeferredFor;
+    std::shared_ptr<const std::string> m_shownPhoto;
+    std::uint64_t m_lastShown = 0;
+    std::uint64_t m_shownTotal = 0;
+    std::unique_ptr<Worker> m_worker;
 };
 
 } // namespace velmora::link

@@ -16,14 +16,19 @@ void PhoneLinkSession::rememberPhone(std::string client)
 }
 
 PhoneLinkSession::CommandResult PhoneLinkSession::takeCommandPiece(
-    const std::string& connection, std::string_view piece, const std::filesystem::path& receiveDirectory)
+    const std::string& connection, std::string_view piece, const std::filesystem::path& receiveDirectory,
+    Millis now)
 {
     if (!piece.empty())
         m_commandSource = connection;
     CommandResult result;
     result.outcome = m_command.takePiece(piece);
-    if (result.outcome != CommandChannel::Outcome::NameTaken)
+    if (result.outcome == CommandChannel::Outcome::NameTaken) {
+        for (const PhotoName& name : m_command.takenNames())
+            m_naming.nameArrived(name, now);
+    } else {
         result.listEntry = workOffNameList(receiveDirectory);
+    }
     return result;
 }
 
@@ -32,41 +37,75 @@ std::size_t PhoneLinkSession::forgetCommandConnection(const std::string& connect
     return connection == m_commandSource ? m_command.dropBuffer() : 0;
 }
 
-std::optional<StoreResult> PhoneLinkSession::workOffNameList(const std::filesystem::path& receiveDirectory)
+bool PhoneLinkSession::workOffNameList(const std::filesystem::path& receiveDirectory)
 {
-    const std::vector<std::string>& names = m_command.nameList();
-    if (m_photoCount > names.size()) {
+    const std::size_t names = m_command.nameList().size();
+    if (m_photoCount > names) {
         m_command.clearNameList();
-        return std::nullopt;
+        return false;
     }
-    std::optional<StoreResult> written;
     // With no photo counted there is no entry to make.
-    if (m_photoCount >= 1)
-        written = storeListEntry(receiveDirectory, m_command.currentPhotoName(), names[m_photoCount - 1]);
-    if (m_photoCount == names.size())
+    const bool made = m_photoCount >= 1;
+    if (made) {
+        StoreJob job;
+        job.kind = StoreJob::Kind::ListEntry;
+        job.count = m_photoCount;
+        job.receiveDirectory = receiveDirectory;
+        job.name = m_command.currentName();
+        job.entry = m_command.nameListEntry(m_photoCount - 1);
+        m_jobs.push_back({std::move(job), std::nullopt});
+    }
+    if (m_photoCount == names)
         m_command.clearNameList();
-    return written;
+    return made;
 }
 
 PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
-    const std::string& connection, std::string_view piece, const std::filesystem::path& receiveDirectory)
+    const std::string& connection, std::string_view piece, const std::filesystem::path& receiveDirectory,
+    Millis now)
 {
     PhotoChannel& channel = m_photos.try_emplace(connection, m_photoLimit).first->second;
     PhotoChannel::Outcome taken = channel.takePiece(piece);
+    if (!piece.empty())
+        m_naming.photoBytes(now);
     PhotoResult result;
+    std::size_t next = 0;
+    for (const PhotoChannel::Step step : taken.steps) {
+        if (step == PhotoChannel::Step::Began) {
+            m_naming.transferBegan(connection, now);
+            continue;
+        }
+        StoreJob job;
+        job.count = ++m_photoCount;
+        job.receiveDirectory = receiveDirectory;
+        job.photo = std::move(taken.photos[next++]);
+        std::optional<PhotoNaming::TransferId> transfer = m_naming.transferEnded(connection);
+        if (!transfer)
+            job.name = m_naming.currentName();
+        result.counted.push_back(job.count);
+        m_jobs.push_back({std::move(job), transfer});
+    }
     result.transferDropped = taken.dropped;
     // Each connection keeps below the limit on its own; many connections
     // together must not hold many times the limit.
     if (photoBytesHeld() > m_photoLimit && channel.dropTransfer())
         result.transferDropped = true;
-    for (std::string& photo : taken.photos) {
-        ReceivedPhoto received;
-        received.count = ++m_photoCount;
-        received.store = storePhoto(receiveDirectory, m_command.currentPhotoName(), photo);
-        received.photo = std::move(photo);
-        result.photos.push_back(std::move(received));
-    }
+    if (result.transferDropped)
+        m_naming.transferDropped(connection);
     return result;
+}
+
+std::vector<StoreJob> PhoneLinkSession::settle()
+{
+    std::vector<StoreJob> jobs;
+    jobs.reserve(m_jobs.size());
+    for (Pending& pending : m_jobs) {
+        if (pending.transfer)
+            pending.job.name = m_naming.release(*pending.transfer);
+        jobs.push_back(std::move(pending.job));
+    }
+    m_jobs.clear();
+    return jobs;
 }
 
 std::size_t PhoneLinkSession::forgetPhotoConnection(const std::string& connection)
@@ -79,6 +118,7 @@ std::size_t PhoneLinkSession::forgetPhotoConnection(const std::string& connectio
     // A dropped transfer keeps a few bytes to find its marker; those were
     // counted when it was dropped.
     channel.dropTransfer();
+    m_naming.transferDropped(connection);
     retire(channel);
     m_photos.erase(found);
     return held;

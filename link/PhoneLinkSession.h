@@ -1,13 +1,15 @@
 #pragma once
 
 // The phone-link state shared by the command and photo channels: where the
-// roster goes, the current photo name and its name list, the photo count, the
-// command buffer and one photo buffer per photo connection. Bytes in, results
-// out: the window adapter feeds it the pieces the servers deliver and shows
-// what comes back.
+// roster goes, the names waiting for their photos, the current photo name and
+// its name list, the photo count, the command buffer and one photo buffer per
+// photo connection. Bytes in, results out: the network thread feeds it the
+// pieces the servers deliver, with the time each arrived, and hands the
+// store jobs it makes to the photo writer. It writes nothing itself.
 
 #include "link/CommandChannel.h"
 #include "link/PhotoChannel.h"
+#include "link/PhotoNaming.h"
 #include "link/PhotoStore.h"
 
 #include <cstdint>
@@ -37,20 +39,17 @@ public:
         std::size_t openTransfers = 0;       // connections holding a transfer's bytes
     };
 
+    using Millis = PhotoNaming::Millis;
+
     struct CommandResult {
         CommandChannel::Outcome outcome = CommandChannel::Outcome::Waiting;
-        // Set when the name-list step tried to write an entry.
-        std::optional<StoreResult> listEntry;
-    };
-
-    struct ReceivedPhoto {
-        std::uint64_t count = 0;  // the photo count after this photo
-        std::string photo;        // the image file's bytes, possibly empty
-        StoreResult store;        // where it went, or why it did not
+        // Set when the name-list step made a job for an entry.
+        bool listEntry = false;
     };
 
     struct PhotoResult {
-        std::vector<ReceivedPhoto> photos; // completed by this piece, oldest first
+        // The photo count after each photo this piece completed, oldest first.
+        std::vector<std::uint64_t> counted;
         bool transferDropped = false;      // a transfer passed the size limit
     };
 
@@ -63,17 +62,19 @@ public:
     // The client address the roster goes to; empty until a phone connects.
     const std::string& phoneAddress() const { return m_phoneAddress; }
 
-    // One piece from the command channel. Without a name message the name
-    // list is worked off: while the photo count n is at most the number of
-    // names, entry n (counting from 1) is made an empty file unless a file is
-    // there already, and the list is emptied once n reaches or passes the
-    // number of names. `receiveDirectory` is read only when a file is made.
-    // `connection` names the command connection the piece came from.
+    // One piece from the command channel, arrived at `now` (milliseconds of
+    // a steady clock). Each name it completes goes to the photo naming.
+    // Without a name message the name list is worked off: while the photo
+    // count n is at most the number of names, a job makes entry n (counting
+    // from 1) an empty file unless a file is there already, and the list is
+    // emptied once n reaches or passes the number of names. `connection`
+    // names the command connection the piece came from.
     CommandResult takeCommandPiece(const std::string& connection, std::string_view piece,
-                                   const std::filesystem::path& receiveDirectory);
-    CommandResult takeCommandPiece(std::string_view piece, const std::filesystem::path& receiveDirectory)
+                                   const std::filesystem::path& receiveDirectory, Millis now = 0);
+    CommandResult takeCommandPiece(std::string_view piece, const std::filesystem::path& receiveDirectory,
+                                   Millis now = 0)
     {
-        return takeCommandPiece(std::string(), piece, receiveDirectory);
+        return takeCommandPiece(std::string(), piece, receiveDirectory, now);
     }
     // The command connection `connection` has closed. When the bytes waiting
     // for a marker came last from it, they are let go: a name cut off by a
@@ -82,29 +83,41 @@ public:
     // let go.
     std::size_t forgetCommandConnection(const std::string& connection);
 
-    // One piece from the photo connection `connection` (any text naming it).
-    // Each connection has a transfer of its own: several phones, or a phone
-    // that reconnected, never mix their bytes. Each completed photo is
-    // counted first and then stored under the current photo name in
-    // `receiveDirectory`. When the connections together hold more than the
-    // photo limit, this connection's transfer is dropped.
+    // One piece from the photo connection `connection` (any text naming it),
+    // arrived at `now`. Each connection has a transfer of its own: several
+    // phones, or a phone that reconnected, never mix their bytes. Each
+    // completed photo is counted and waits, with `receiveDirectory`, for
+    // settle(). When the connections together hold more than the photo
+    // limit, this connection's transfer is dropped.
     PhotoResult takePhotoPiece(const std::string& connection, std::string_view piece,
-                               const std::filesystem::path& receiveDirectory);
+                               const std::filesystem::path& receiveDirectory, Millis now = 0);
     // The same for a single, unnamed photo connection.
-    PhotoResult takePhotoPiece(std::string_view piece, const std::filesystem::path& receiveDirectory)
+    PhotoResult takePhotoPiece(std::string_view piece, const std::filesystem::path& receiveDirectory,
+                               Millis now = 0)
     {
-        return takePhotoPiece(std::string(), piece, receiveDirectory);
+        return takePhotoPiece(std::string(), piece, receiveDirectory, now);
     }
+
+    // The jobs made since the last call, in order, each photo with its final
+    // name. Called once the pieces that were waiting together have been
+    // taken (photo connections first): a photo that began with no new name
+    // and ended in such a round still takes a name message of the same round.
+    std::vector<StoreJob> settle();
+    // Reading was held back until `now` (the writer was full): photo bytes
+    // may have been waiting all that time, so the photo connections do not
+    // count as quiet.
+    void photosHeldBack(Millis now) { m_naming.photoBytes(now); }
     // The photo connection `connection` has closed: a transfer it left
     // unfinished can never end and is let go. Returns the bytes let go.
     std::size_t forgetPhotoConnection(const std::string& connection);
 
     std::uint64_t photoCount() const { return m_photoCount; }
     const CommandChannel& commandChannel() const { return m_command; }
+    const PhotoNaming& naming() const { return m_naming; }
     PhotoStats photoStats() const;
 
 private:
-    std::optional<StoreResult> workOffNameList(const std::filesystem::path& receiveDirectory);
+    bool workOffNameList(const std::filesystem::path& receiveDirectory);
     std::size_t photoBytesHeld() const;
     void retire(const PhotoChannel& channel);
 
@@ -114,6 +127,12 @@ private:
     CommandChannel m_command;
     std::string m_commandSource; // the connection that last added to the command buffer
     std::map<std::string, PhotoChannel> m_photos;
+    PhotoNaming m_naming;
+    struct Pending {
+        StoreJob job;
+        std::optional<PhotoNaming::TransferId> transfer; // its name is final at settle()
+    };
+    std::vector<Pending> m_jobs;
     PhotoStats m_retired; // the figures of connections that have closed
 };
 

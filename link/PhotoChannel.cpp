@@ -38,7 +38,7 @@ PhotoChannel::Outcome PhotoChannel::takePiece(std::string_view piece)
         finish(m_buffer.size(), out);
         piece.remove_prefix(END_MARKER.size());
     }
-    m_buffer.append(piece);
+    append(piece, out);
     findMergedMarkers(out);
     if (m_discarding)
         keepTail();
@@ -58,6 +58,13 @@ bool PhotoChannel::dropTransfer()
     return true;
 }
 
+void PhotoChannel::append(std::string_view bytes, Outcome& out)
+{
+    if (m_buffer.empty() && !bytes.empty())
+        out.steps.push_back(Step::Began);
+    m_buffer.append(bytes);
+}
+
 // Ends the transfer whose bytes are m_buffer[0, photoEnd) and whose marker
 // follows them; the bytes behind the marker stay as the next transfer.
 void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
@@ -67,9 +74,12 @@ void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
         // Fewer than the header's bytes leave an empty photo.
         const std::size_t start = std::min(HEADER_SIZE, photoEnd);
         out.photos.emplace_back(m_buffer, start, photoEnd - start);
+        out.steps.push_back(Step::Completed);
     }
     const std::size_t next = std::min(m_buffer.size(), photoEnd + END_MARKER.size());
     m_buffer.erase(0, next);
+    if (!m_buffer.empty())
+        out.steps.push_back(Step::Began);
     m_scanFrom = 0;
     m_discarding = false;
 }

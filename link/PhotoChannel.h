@@ -24,10 +24,19 @@ public:
     // `bufferLimit` in bytes, at least 1 (tests use small limits).
     explicit PhotoChannel(std::size_t bufferLimit = DEFAULT_BUFFER_LIMIT);
 
+    // What happened to the transfers of this connection within one piece.
+    enum class Step {
+        Began,     // a transfer's first bytes arrived
+        Completed, // a transfer ended: the next of `photos`
+    };
+
     struct Outcome {
         // Photos completed by this piece, oldest first; usually none or one.
         // A photo may be empty (a transfer of fewer than eight bytes).
         std::vector<std::string> photos;
+        // Every transfer begun or completed in this piece, in order. A
+        // transfer that began in an earlier piece only completes here.
+        std::vector<Step> steps;
         // True when this piece took the transfer past the limit and it was
         // dropped; bytes are then ignored until its end marker.
         bool dropped = false;
@@ -61,6 +70,7 @@ private:
     enum class ImageKind { Unknown, Jpeg, Png, Other };
 
     void finish(std::size_t photoEnd, Outcome& out);
+    void append(std::string_view bytes, Outcome& out);
     void findMergedMarkers(Outcome& out);
     ImageKind imageKind() const;
     bool endsImage(std::size_t markerPos) const;

@@ -20,7 +20,7 @@ namespace {
 using platform::gbkCharLength;
 
 // The levels of a GBK name, split on character boundaries at "\" and at "/".
-std::vector<std::string_view> levels(std::string_view name)
+std::vector<std::string_view> gbkLevels(std::string_view name)
 {
     std::vector<std::string_view> out;
     std::size_t start = 0;
@@ -31,6 +31,21 @@ std::vector<std::string_view> levels(std::string_view name)
             start = pos + 1;
         }
         pos += len;
+    }
+    out.push_back(name.substr(start));
+    return out;
+}
+
+// The levels of a UTF-8 name: no byte of a multi-byte character is ASCII,
+// so "\" and "/" are found byte by byte.
+std::vector<std::string_view> utf8Levels(std::string_view name)
+{
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    for (std::size_t pos = name.find_first_of("\\/"); pos != std::string_view::npos;
+         pos = name.find_first_of("\\/", start)) {
+        out.push_back(name.substr(start, pos - start));
+        start = pos + 1;
     }
     out.push_back(name.substr(start));
     return out;
@@ -47,27 +62,80 @@ bool isSafeLevelText(std::string_view level, std::string_view forbidden)
     return end > 0 && level.find_first_of(forbidden) == std::string_view::npos;
 }
 
+constexpr std::string_view WRITTEN_FORBIDDEN(":/\\\0", 4);
+
 // The level is checked as the phone sent it and as it will be written: the
 // conversion drops a lead byte cut off at the level's end, so "..\x95" turns
 // into ".." and a lone "\x95" into an empty level, which would make the path
 // absolute. In GBK a trail byte may be "\" or "/"; in the written UTF-8 text
 // neither may appear.
-bool isSafeLevel(std::string_view level)
+bool isSafeGbkLevel(std::string_view level)
 {
-    return isSafeLevelText(level, ":")
-        && isSafeLevelText(platform::gbkToUtf8(level), std::string_view(":/\\\0", 4));
+    return isSafeLevelText(level, ":") && isSafeLevelText(platform::gbkToUtf8(level), WRITTEN_FORBIDDEN);
 }
 
-// The GBK text as a path of the file system, with the phone's "\" turned into
+bool isSafeUtf8Level(std::string_view level)
+{
+    return isSafeLevelText(level, WRITTEN_FORBIDDEN);
+}
+
+// How a name's text is searched, split and written: GBK by character, or the
+// UTF-8 form of a name holding characters GBK lacks, byte by byte.
+struct NameText {
+    std::string_view text;
+    bool gbk = true;
+
+    std::size_t findLast(std::string_view needle) const
+    {
+        return gbk ? platform::gbkFindLast(text, needle) : text.rfind(needle);
+    }
+    bool contains(std::string_view needle) const
+    {
+        return (gbk ? platform::gbkFind(text, needle) : text.find(needle)) != std::string_view::npos;
+    }
+    NameText part(std::size_t pos, std::size_t count = std::string_view::npos) const
+    {
+        return {text.substr(pos, count), gbk};
+    }
+    std::vector<std::string_view> levels() const { return gbk ? gbkLevels(text) : utf8Levels(text); }
+    std::string utf8(std::string_view level) const
+    {
+        return gbk ? platform::gbkToUtf8(level) : std::string(level);
+    }
+    bool isSafe() const
+    {
+        if (text.empty() || text.find('\0') != std::string_view::npos)
+            return false;
+        for (std::string_view level : levels()) {
+            if (!(gbk ? isSafeGbkLevel(level) : isSafeUtf8Level(level)))
+                return false;
+        }
+        return true;
+    }
+    // The file-name part: what follows the last "\", or the whole name.
+    NameText fileName() const
+    {
+        const std::size_t last = findLast("\\");
+        return last == std::string_view::npos ? *this : part(last + 1);
+    }
+};
+
+// The form a name is filed under: its own characters when GBK lacks some.
+NameText filedForm(const PhotoName& name)
+{
+    return name.unicode.empty() ? NameText{name.gbk, true} : NameText{name.unicode, false};
+}
+
+// The text as a path of the file system, with the phone's "\" turned into
 // this platform's separator. Only called for safe names.
-fs::path toPath(std::string_view gbk)
+fs::path toPath(const NameText& name)
 {
     std::string utf8;
     bool first = true;
-    for (std::string_view level : levels(gbk)) {
+    for (std::string_view level : name.levels()) {
         if (!first)
             utf8.push_back(platform::PATH_SEPARATOR);
-        utf8 += platform::gbkToUtf8(level);
+        utf8 += name.utf8(level);
         first = false;
     }
     return platform::pathFromUtf8(utf8);
@@ -80,16 +148,15 @@ struct Plan {
 
 // Where `fileName` goes when the current photo name is `photoName` (they are
 // the same name for a photo, and differ for a name-list entry).
-Plan plan(const fs::path& receiveDirectory, std::string_view photoName,
-                         std::string_view fileName)
+Plan plan(const fs::path& receiveDirectory, const NameText& photoName, const NameText& fileName)
 {
     Plan out;
-    const std::size_t lastSeparator = platform::gbkFindLast(photoName, "\\");
+    const std::size_t lastSeparator = photoName.findLast("\\");
     if (lastSeparator != std::string_view::npos)
-        out.directoryPart = toPath(photoName.substr(0, lastSeparator));
+        out.directoryPart = toPath(photoName.part(0, lastSeparator));
     fs::path relative = toPath(fileName);
-    if (platform::gbkFind(photoName, "_") != std::string_view::npos)
-        relative = toPath(NO_ID_FOLDER_GBK) / relative;
+    if (photoName.contains("_"))
+        relative = toPath(NameText{NO_ID_FOLDER_GBK, true}) / relative;
     out.target = receiveDirectory / relative;
     return out;
 }
@@ -109,18 +176,24 @@ bool makeDirectories(const fs::path& directory, StoreResult& result)
 
 // Checks the name and the receive directory and makes every directory the
 // target needs; false (with `result` filled in) when nothing may be written.
-bool prepare(const fs::path& receiveDirectory, std::string_view photoName,
-             std::string_view fileName, Plan& chosen, StoreResult& result)
+bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
+             const PhotoName& fileName, Plan& chosen, StoreResult& result)
 {
-    result.fileName = photoFileName(fileName);
-    if (fileName.empty() || photoFileName(fileName).empty()) {
+    const NameText photoForm = filedForm(photoName);
+    const NameText fileForm = filedForm(fileName);
+    result.fileName = photoFileName(fileName.gbk);
+    result.shownName = fileForm.utf8(fileForm.fileName().text);
+    if (fileName.gbk.empty() || result.fileName.empty() || fileForm.fileName().text.empty()) {
         result.status = StoreResult::Status::NoName;
         result.detail = "no file name";
         return false;
     }
-    if (!isSafePhotoName(photoName) || !isSafePhotoName(fileName)) {
+    // The GBK text is checked as well: it is what the window and the list
+    // work with, and it must stay as safe as the form that is written.
+    if (!isSafePhotoName(photoName.gbk) || !isSafePhotoName(fileName.gbk) || !photoForm.isSafe()
+        || !fileForm.isSafe()) {
         result.status = StoreResult::Status::UnsafeName;
-        result.detail = "name leaves the receive directory: " + platform::gbkToUtf8(fileName);
+        result.detail = "name leaves the receive directory: " + fileForm.utf8(fileForm.text);
         return false;
     }
     std::error_code error;
@@ -129,7 +202,7 @@ bool prepare(const fs::path& receiveDirectory, std::string_view photoName,
         result.detail = "receive directory missing: " + platform::utf8FromPath(receiveDirectory);
         return false;
     }
-    chosen = plan(receiveDirectory, photoName, fileName);
+    chosen = plan(receiveDirectory, photoForm, fileForm);
     if (!chosen.directoryPart.empty() && !makeDirectories(receiveDirectory / chosen.directoryPart, result))
         return false;
     return makeDirectories(chosen.target.parent_path(), result);
@@ -149,46 +222,54 @@ bool writeReplacing(const fs::path& target, std::string_view bytes, StoreResult&
 
 } // namespace
 
+std::string PhotoName::shown() const
+{
+    return unicode.empty() ? platform::gbkToUtf8(gbk) : unicode;
+}
+
 std::string photoFileName(std::string_view gbkName)
 {
-    const std::size_t last = platform::gbkFindLast(gbkName, "\\");
-    return std::string(last == std::string_view::npos ? gbkName : gbkName.substr(last + 1));
+    return std::string(NameText{gbkName, true}.fileName().text);
 }
 
 bool isSafePhotoName(std::string_view gbkName)
 {
-    if (gbkName.empty() || gbkName.find('\0') != std::string_view::npos)
-        return false;
-    for (std::string_view level : levels(gbkName)) {
-        if (!isSafeLevel(level))
-            return false;
-    }
-    return true;
+    return NameText{gbkName, true}.isSafe();
 }
 
-StoreResult storePhoto(const fs::path& receiveDirectory, std::string_view gbkName,
-                       std::string_view photo)
+StoreResult storePhoto(const fs::path& receiveDirectory, std::string_view gbkName, std::string_view photo)
+{
+    return storePhoto(receiveDirectory, PhotoName(std::string(gbkName)), photo);
+}
+
+StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo)
 {
     StoreResult result;
     Plan chosen;
-    if (photo.empty() && !gbkName.empty()) {
-        result.fileName = photoFileName(gbkName);
+    if (photo.empty() && !name.empty()) {
+        const NameText form = filedForm(name);
+        result.fileName = photoFileName(name.gbk);
+        result.shownName = form.utf8(form.fileName().text);
         result.status = StoreResult::Status::EmptyPhoto;
-        result.detail = "empty photo not written over " + platform::gbkToUtf8(gbkName);
+        result.detail = "empty photo not written over " + name.shown();
         return result;
     }
-    if (!prepare(receiveDirectory, gbkName, gbkName, chosen, result))
+    if (!prepare(receiveDirectory, name, name, chosen, result))
         return result;
     writeReplacing(chosen.target, photo, result);
     return result;
 }
 
-StoreResult storeListEntry(const fs::path& receiveDirectory, std::string_view gbkName,
-                           std::string_view entry)
+StoreResult storeListEntry(const fs::path& receiveDirectory, std::string_view gbkName, std::string_view entry)
+{
+    return storeListEntry(receiveDirectory, PhotoName(std::string(gbkName)), PhotoName(std::string(entry)));
+}
+
+StoreResult storeListEntry(const fs::path& receiveDirectory, const PhotoName& name, const PhotoName& entry)
 {
     StoreResult result;
     Plan chosen;
-    if (!prepare(receiveDirectory, gbkName, entry, chosen, result))
+    if (!prepare(receiveDirectory, name, entry, chosen, result))
         return result;
     std::error_code error;
     if (fs::exists(fs::symlink_status(chosen.target, error))) {
@@ -208,6 +289,12 @@ StoreResult storeListEntry(const fs::path& receiveDirectory, std::string_view gb
         break;
     }
     return result;
+}
+
+StoreResult store(const StoreJob& job)
+{
+    return job.kind == StoreJob::Kind::Photo ? storePhoto(job.receiveDirectory, job.name, job.photo)
+                                             : storeListEntry(job.receiveDirectory, job.name, job.entry);
 }
 
 } // namespace velmora::link

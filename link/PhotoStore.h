@@ -6,6 +6,9 @@
 // Nothing is ever written outside the receive directory, and a photo already
 // stored is only ever replaced whole.
 
+#include "link/PhotoName.h"
+
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -24,8 +27,11 @@ struct StoreResult {
 
     Status status = Status::NoName;
     // The file-name part of the name as GBK text: what follows its last "\",
-    // or the whole name. This is what the window shows.
+    // or the whole name.
     std::string fileName;
+    // The same part as the window shows it, UTF-8, with the name's own
+    // characters where GBK lacks some.
+    std::string shownName;
     // For the log: the path tried and the reason, UTF-8; empty when stored.
     std::string detail;
 
@@ -67,5 +73,27 @@ StoreResult storePhoto(const std::filesystem::path& receiveDirectory, std::strin
 // replaced by it. Returns Stored, AlreadyThere or why nothing was written.
 StoreResult storeListEntry(const std::filesystem::path& receiveDirectory,
                            std::string_view gbkName, std::string_view entry);
+
+// The same for a name that may hold characters GBK lacks: such a name is
+// filed under its own characters (its `unicode` form, split and checked by
+// the same rules), any other exactly as its GBK text.
+StoreResult storePhoto(const std::filesystem::path& receiveDirectory, const PhotoName& name,
+                       std::string_view photo);
+StoreResult storeListEntry(const std::filesystem::path& receiveDirectory, const PhotoName& name,
+                           const PhotoName& entry);
+
+// One thing to write into the receive directory, made by the channels and
+// written in order by the photo writer.
+struct StoreJob {
+    enum class Kind { Photo, ListEntry };
+    Kind kind = Kind::Photo;
+    std::uint64_t count = 0; // a photo's count, as the window shows it
+    std::filesystem::path receiveDirectory; // as it was when the photo completed
+    PhotoName name;   // the photo's name; for a list entry the current photo name
+    PhotoName entry;  // a list entry's own name
+    std::string photo;
+};
+
+StoreResult store(const StoreJob& job);
 
 } // namespace velmora::link

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <atomic>
@@ -14,11 +12,31 @@ class QThread;
 namespace velmora::link {
 
 class TcpServerWorker;
+struct NetworkThread;
+
+// Takes a server's events on its network thread instead of the thread that
+// owns the server (see TcpServer::setReceiver).
+class PieceReceiver {
+public:
+    virtual ~PieceReceiver() = default;
+    // False holds back the reading of every server on the thread: the rest
+    // waits in the system, and TCP's flow control holds the sender back.
+    virtual bool canTake() const = 0;
+    virtual void clientConnected(const QString& client) = 0;
+    virtual void pieceArrived(const QString& client, const QByteArray& piece) = 0;
+    // After the connection's last piece.
+    virtual void clientDisconnected(const QString& client) = 0;
+    // After every round of reads (one piece from each connection that had
+    // bytes, in the servers' order).
+    virtual void roundEnded() = 0;
+};
 
 // A TCP server for one of the phone's channels. The sockets live on a network
-// thread of their own that reads each socket as soon as data arrives, so that
-// a piece is what one read returned even while the GUI thread is busy; the
-// events reach the GUI thread one at a time, in arrival order.
+// thread that reads in rounds: each round takes at most one piece from every
+// connection that has bytes, server by server in the order the servers were
+// made on that thread, so that a large photo never hides the name message
+// that came beside it. The events reach the owning thread one at a time, in
+// the order they were read.
 //
 // A client address names one connection for the whole run, e.g.
 // "192.168.1.20:53122". A client that leaves produces clientDisconnected,
@@ -26,7 +44,11 @@ class TcpServerWorker;
 class TcpServer : public QObject {
     Q_OBJECT
 public:
+    // A server with a network thread of its own.
     explicit TcpServer(QObject* parent = nullptr);
+    // A server on `readBefore`'s network thread, whose connections are read
+    // after `readBefore`'s in each round.
+    explicit TcpServer(TcpServer* readBefore, QObject* parent = nullptr);
     ~TcpServer() override;
 
     void setPort(quint16 port);
@@ -43,23 +65,24 @@ public:
     // Whether `client` names a connection that is still open.
     bool isConnected(const QString& client) const;
 
-    // Received bytes handed to the GUI thread but not yet handled there.
+    // Hands this server's pieces to `receiver` on the network thread instead
+    // of dataArrived; connections coming and going reach it there too, and
+    // are still signalled. Set before listen(); the receiver must stay until
+    // it is taken away again or the server is destroyed.
+    void setReceiver(PieceReceiver* receiver);
+    QThread* networkThread() const;
+    // Keeps the network thread running while held, also once every server
+    // on it is gone.
+    std::shared_ptr<void> holdNetworkThread() const { return m_thread; }
+
+    // Received bytes handed to the owning thread but not yet handled there.
     // Reading stops while this passes the limit, so a phone that sends faster
-    // than the program stores waits in TCP's own flow control instead of
+    // than the program handles waits in TCP's own flow control instead of
     // filling memory.
     static constexpr qint64 IN_FLIGHT_LIMIT = 64 * 1024 * 1024;
-    // Bytes read and not yet handled on the GUI thread; inside a dataArrived
-    // handler the piece being handled is counted too.
+    // Bytes read and not yet handled; inside a dataArrived handler the piece
+    // being handled is counted too.
     qint64 bytesWaiting() const;
-
-    // From now on, whenever this server reads a piece, whatever `earlier`
-    // has already received is read and handed on before that piece (nullptr:
-    // no longer). The phone writes a photo's end marker and only then the
-    // next photo's name on the other connection; this keeps the name from
-    // overtaking the marker when the photo connection is read late (its
-    // reading paused while the GUI thread catches up, or its thread not yet
-    // run). Both servers must live on the same thread.
-    void readFirst(TcpServer* earlier);
 
 Q_SIGNALS:
     void clientConnected(const QString& client);
@@ -69,12 +92,8 @@ Q_SIGNALS:
 private:
     void deliverPiece(const QString& client, const QByteArray& piece);
 
-    void forgetFirst();
-
     quint16 m_port = 0;
-    QPointer<TcpServer> m_first;
-    QList<QPointer<TcpServer>> m_readBefore; // servers that read this one first
-    QThread* m_thread = nullptr;
+    std::shared_ptr<NetworkThread> m_thread;
     TcpServerWorker* m_worker = nullptr;
     std::shared_ptr<std::atomic<qint64>> m_inFlight;
 };

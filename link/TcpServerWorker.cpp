@@ -8,37 +8,100 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <utility>
-
 namespace velmora::link {
 namespace {
 
 // Bytes Qt may hold per connection before it stops reading from the system;
 // beyond it the phone is held back by TCP's own flow control.
-constexpr qint64 SOCKET_BUFFER = 4 * 1024 * 1024;
-// How soon reading resumes after the GUI thread fell behind.
+constexpr qint64 SOCKET_BUFFER = 1024 * 1024;
+// The most one round takes from one connection. Small enough that a name
+// message that reached the PC beside a photo is taken before much more of
+// the photo; large enough that rounds cost nothing next to the bytes.
+constexpr qint64 PIECE_LIMIT = 256 * 1024;
+// How soon reading resumes after a receiver could take no more.
 constexpr int RESUME_INTERVAL_MS = 5;
-// Reading for another server's piece may pass the limit by this much: the
-// bytes are needed ahead of that piece, and memory stays bounded.
-constexpr qint64 READ_FIRST_ALLOWANCE = TcpServer::IN_FLIGHT_LIMIT;
 
 } // namespace
 
-TcpServerWorker::TcpServerWorker(std::shared_ptr<std::atomic<qint64>> inFlight)
-    : m_inFlight(std::move(inFlight))
+NetworkThread::NetworkThread()
+{
+    thread.setObjectName(QStringLiteral("network"));
+    rounds = new ReadRounds;
+    rounds->moveToThread(&thread);
+    thread.start();
+}
+
+NetworkThread::~NetworkThread()
+{
+    ReadRounds* doomed = rounds;
+    QMetaObject::invokeMethod(doomed, [doomed] { delete doomed; }, Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+}
+
+ReadRounds::ReadRounds() = default;
+
+void ReadRounds::add(TcpServerWorker* worker)
+{
+    m_workers.append(worker);
+}
+
+void ReadRounds::remove(TcpServerWorker* worker)
+{
+    m_workers.removeAll(worker);
+}
+
+void ReadRounds::wake()
+{
+    if (m_scheduled)
+        return;
+    m_scheduled = true;
+    // Queued, so that the sockets' own notifications run before the round:
+    // whatever reached the PC meanwhile on any connection is in it.
+    QMetaObject::invokeMethod(this, &ReadRounds::round, Qt::QueuedConnection);
+}
+
+void ReadRounds::round()
+{
+    m_scheduled = false;
+    for (TcpServerWorker* worker : std::as_const(m_workers)) {
+        if (!worker->canTake()) {
+            if (!m_resume) {
+                m_resume = new QTimer(this);
+                m_resume->setSingleShot(true);
+                m_resume->setInterval(RESUME_INTERVAL_MS);
+                connect(m_resume, &QTimer::timeout, this, &ReadRounds::wake);
+            }
+            if (!m_resume->isActive())
+                m_resume->start();
+            return;
+        }
+    }
+    bool more = false;
+    const QList<TcpServerWorker*> workers = m_workers;
+    for (TcpServerWorker* worker : workers)
+        more = worker->readRound() || more;
+    for (TcpServerWorker* worker : workers)
+        worker->endRound();
+    if (more)
+        wake();
+}
+
+TcpServerWorker::TcpServerWorker(ReadRounds* rounds, std::shared_ptr<std::atomic<qint64>> inFlight)
+    : m_rounds(rounds), m_inFlight(std::move(inFlight))
 {
 }
 
-TcpServerWorker::~TcpServerWorker() = default;
+TcpServerWorker::~TcpServerWorker()
+{
+    m_rounds->remove(this);
+}
 
 bool TcpServerWorker::listen(quint16 port)
 {
     if (!m_server) {
         m_server = new QTcpServer(this);
         connect(m_server, &QTcpServer::newConnection, this, &TcpServerWorker::acceptConnections);
-        m_resumeTimer = new QTimer(this);
-        m_resumeTimer->setInterval(RESUME_INTERVAL_MS);
-        connect(m_resumeTimer, &QTimer::timeout, this, &TcpServerWorker::readPausedSockets);
     }
     if (m_server->isListening())
         m_server->close();
@@ -58,18 +121,22 @@ void TcpServerWorker::acceptConnections()
         const QString name = nameFor(socket);
         m_names.insert(socket, name);
         m_sockets.insert(name, socket);
+        m_order.append(socket);
         {
             QMutexLocker lock(&m_openMutex);
             m_open.insert(name);
         }
-        connect(socket, &QTcpSocket::readyRead, this,
-                [this, socket] { readSocket(socket, TcpServer::IN_FLIGHT_LIMIT); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
+        connect(socket, &QTcpSocket::readyRead, m_rounds, &ReadRounds::wake);
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_closing.insert(socket);
+            m_rounds->wake();
+        });
+        // The connected event goes first; bytes that came with the connection
+        // are read in the next round.
+        if (m_receiver)
+            m_receiver->clientConnected(name);
         Q_EMIT clientConnected(name);
-        // Bytes that came with the connection are read now, after the
-        // connected event, so the handlers see the connection first.
-        if (socket->bytesAvailable() > 0)
-            readSocket(socket, TcpServer::IN_FLIGHT_LIMIT);
+        m_rounds->wake();
     }
 }
 
@@ -86,87 +153,55 @@ QString TcpServerWorker::nameFor(QTcpSocket* socket)
     return name;
 }
 
-void TcpServerWorker::readSocket(QTcpSocket* socket, qint64 inFlightLimit)
+bool TcpServerWorker::canTake() const
 {
-    if (!m_names.contains(socket))
-        return;
-    if (m_inFlight->load() >= inFlightLimit) {
-        m_paused.insert(socket);
-        if (!m_resumeTimer->isActive())
-            m_resumeTimer->start();
-        return;
-    }
-    const QByteArray piece = socket->readAll();
-    if (piece.isEmpty())
-        return;
-    readEarlierServer();
-    m_inFlight->fetch_add(piece.size());
-    Q_EMIT pieceArrived(m_names.value(socket), piece);
+    return m_receiver ? m_receiver->canTake() : m_inFlight->load() < TcpServer::IN_FLIGHT_LIMIT;
 }
 
-void TcpServerWorker::readPausedSockets()
+bool TcpServerWorker::readRound()
 {
-    if (m_inFlight->load() >= TcpServer::IN_FLIGHT_LIMIT)
-        return;
-    const QSet<QTcpSocket*> paused = std::exchange(m_paused, {});
-    m_resumeTimer->stop();
-    for (QTcpSocket* socket : paused)
-        readSocket(socket, TcpServer::IN_FLIGHT_LIMIT);
-}
-
-void TcpServerWorker::setReadFirst(TcpServerWorker* earlier)
-{
-    QMutexLocker lock(&m_firstMutex);
-    m_first = earlier;
-}
-
-// Holds the mutex while the earlier server reads, so that it cannot be
-// cleared (and its worker deleted) half-way; the earlier worker's thread
-// never waits for this one, so the wait always ends.
-void TcpServerWorker::readEarlierServer()
-{
-    QMutexLocker lock(&m_firstMutex);
-    if (TcpServerWorker* earlier = m_first)
-        QMetaObject::invokeMethod(earlier, [earlier] { earlier->readWaiting(); }, Qt::BlockingQueuedConnection);
-}
-
-void TcpServerWorker::readWaiting()
-{
-    const qint64 limit = TcpServer::IN_FLIGHT_LIMIT + READ_FIRST_ALLOWANCE;
-    const QList<QTcpSocket*> sockets = m_names.keys();
+    bool more = false;
+    const QList<QTcpSocket*> sockets = m_order;
     for (QTcpSocket* socket : sockets) {
-        // What Qt holds, then one read of what the system holds: the bytes
-        // sent before the other server's piece. No more: a phone already
-        // sending its next photo must not have that photo's end marker
-        // handed on ahead of the name message that names it.
-        readSocket(socket, limit);
-        if (m_names.contains(socket) && m_inFlight->load() < limit) {
-            socket->waitForReadyRead(0);
-            readSocket(socket, limit);
+        if (socket->bytesAvailable() > 0) {
+            const QByteArray piece = socket->read(PIECE_LIMIT);
+            if (!piece.isEmpty()) {
+                const QString& name = m_names[socket];
+                if (m_receiver) {
+                    m_receiver->pieceArrived(name, piece);
+                } else {
+                    m_inFlight->fetch_add(piece.size());
+                    Q_EMIT pieceArrived(name, piece);
+                }
+            }
         }
+        if (socket->bytesAvailable() > 0)
+            more = true;
+        else if (m_closing.contains(socket))
+            forget(socket); // whatever the phone sent before it closed was handed on
     }
+    return more;
+}
+
+void TcpServerWorker::endRound()
+{
+    if (m_receiver)
+        m_receiver->roundEnded();
 }
 
 void TcpServerWorker::forget(QTcpSocket* socket)
 {
-    if (!m_names.contains(socket))
-        return;
-    // Whatever the phone sent before it closed is still delivered.
-    if (socket->bytesAvailable() > 0 && m_inFlight->load() < TcpServer::IN_FLIGHT_LIMIT)
-        readSocket(socket, TcpServer::IN_FLIGHT_LIMIT);
-    if (socket->bytesAvailable() > 0) {
-        // Still held back: try again once the GUI thread has caught up.
-        QTimer::singleShot(RESUME_INTERVAL_MS, this, [this, socket] { forget(socket); });
-        return;
-    }
     const QString name = m_names.take(socket);
     m_sockets.remove(name);
-    m_paused.remove(socket);
+    m_closing.remove(socket);
+    m_order.removeAll(socket);
     {
         QMutexLocker lock(&m_openMutex);
         m_open.remove(name);
     }
     socket->deleteLater();
+    if (m_receiver)
+        m_receiver->clientDisconnected(name);
     Q_EMIT clientDisconnected(name);
 }
 

@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QThread>
 
 #include <atomic>
 #include <memory>
@@ -16,32 +18,41 @@ class QTimer;
 
 namespace velmora::link {
 
+class PieceReceiver;
+class ReadRounds;
+
+// The network thread that one or more servers share, with the rounds that
+// read their connections.
+struct NetworkThread {
+    NetworkThread();
+    ~NetworkThread();
+    QThread thread;
+    ReadRounds* rounds = nullptr; // lives on `thread`
+};
+
 // The network-thread half of TcpServer: owns the listening socket and the
-// connections, reads each connection as soon as it is readable and hands the
-// pieces on by signal. Lives on TcpServer's network thread; the client set is
-// also read from the GUI thread, under its mutex.
+// connections and hands on what the rounds read from them, by signal or to
+// a receiver. The client set is also read from other threads, under its
+// mutex.
 class TcpServerWorker : public QObject {
     Q_OBJECT
 public:
-    explicit TcpServerWorker(std::shared_ptr<std::atomic<qint64>> inFlight);
+    TcpServerWorker(ReadRounds* rounds, std::shared_ptr<std::atomic<qint64>> inFlight);
     ~TcpServerWorker() override;
 
     // Network thread only.
     bool listen(quint16 port);
     quint16 serverPort() const;
     void send(const QString& client, const QByteArray& bytes);
+    void setReceiver(PieceReceiver* receiver) { m_receiver = receiver; }
+    bool canTake() const;
+    // Reads at most one piece from each connection that has bytes; true when
+    // bytes are left for another round.
+    bool readRound();
+    void endRound();
 
     // Any thread.
     bool isConnected(const QString& client) const;
-    // Before each piece it hands on, this worker has `earlier` read and hand
-    // on what its connections have received (nullptr: none). Returns once no
-    // read of `earlier` is under way any more. Never both ways between two
-    // workers: each would wait for the other.
-    void setReadFirst(TcpServerWorker* earlier);
-
-    // Network thread only: reads every connection now, what the system holds
-    // for it included, and hands the pieces on.
-    void readWaiting();
 
 Q_SIGNALS:
     void clientConnected(const QString& client);
@@ -51,23 +62,39 @@ Q_SIGNALS:
 
 private:
     void acceptConnections();
-    void readSocket(QTcpSocket* socket, qint64 inFlightLimit);
-    void readEarlierServer();
-    void readPausedSockets();
     void forget(QTcpSocket* socket);
     QString nameFor(QTcpSocket* socket);
 
+    ReadRounds* m_rounds;
+    PieceReceiver* m_receiver = nullptr;
     QTcpServer* m_server = nullptr;
-    QTimer* m_resumeTimer = nullptr;
+    QList<QTcpSocket*> m_order; // in the order they connected
     QHash<QTcpSocket*, QString> m_names;
     QHash<QString, QTcpSocket*> m_sockets;
-    QSet<QTcpSocket*> m_paused;
+    QSet<QTcpSocket*> m_closing;
     QSet<QString> m_usedNames;
     mutable QMutex m_openMutex;
     QSet<QString> m_open;
     std::shared_ptr<std::atomic<qint64>> m_inFlight;
-    QMutex m_firstMutex;
-    TcpServerWorker* m_first = nullptr;
+};
+
+// Reads the connections of every server on one network thread in rounds.
+class ReadRounds : public QObject {
+    Q_OBJECT
+public:
+    ReadRounds();
+    // Network thread only.
+    void add(TcpServerWorker* worker);
+    void remove(TcpServerWorker* worker);
+    // Some connection has bytes or has closed: a round follows soon.
+    void wake();
+
+private:
+    void round();
+
+    QList<TcpServerWorker*> m_workers;
+    QTimer* m_resume = nullptr;
+    bool m_scheduled = false;
 };
 
 } // namespace velmora::link

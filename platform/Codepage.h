@@ -18,6 +18,14 @@ namespace velmora::platform {
 // included, becomes "?". Never fails; the empty text gives the empty text.
 std::string utf8ToGbk(std::string_view utf8);
 
+// utf8ToGbk, and what it had to give up on the way.
+struct GbkConversion {
+    std::string gbk;
+    bool missingCharacters = false; // a valid character GBK lacks became "?"
+    bool invalidUtf8 = false;       // an invalid UTF-8 sequence became "?"
+};
+GbkConversion convertUtf8ToGbk(std::string_view utf8);
+
 // GBK to UTF-8. The input ends at its first zero byte. A lead byte whose trail
 // byte is missing at the end of the input is dropped (a character cut in half
 // by a length limit); any other byte pair GBK does not define becomes U+FFFD.

@@ -63,19 +63,31 @@ std::string gbkReplaceAll(std::string_view text, std::string_view needle,
     return out;
 }
 
-std::string utf8ToGbk(std::string_view utf8)
+GbkConversion convertUtf8ToGbk(std::string_view utf8)
 {
     utf8 = untilNul(utf8);
-    std::string out;
+    GbkConversion result;
+    std::string& out = result.gbk;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
         const char32_t cp = decodeUtf8(utf8, pos);
-        if (cp < 0x80)
+        if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
-        else if (cp == REPLACEMENT_CHARACTER || !appendGbkCharacter(cp, out))
+        } else if (cp == REPLACEMENT_CHARACTER && utf8.substr(start, pos - start) != "\xEF\xBF\xBD") {
+            result.invalidUtf8 = true;
             out.push_back('?');
+        } else if (!appendGbkCharacter(cp, out)) {
+            result.missingCharacters = true;
+            out.push_back('?');
+        }
     }
-    return out;
+    return result;
+}
+
+std::string utf8ToGbk(std::string_view utf8)
+{
+    return convertUtf8ToGbk(utf8).gbk;
 }
 
 std::string gbkToUtf8(std::string_view gbk)

@@ -100,7 +100,7 @@ private:
     test::FakeDialogs m_dialogs;
 
     QString goodDirectory() const { return m_dir->filePath(QStringLiteral("recv")) + QLatin1Char('/'); }
-    const link::PhoneLinkSession& session() const { return m_window->findChild<link::PhoneLink*>()->session(); }
+    link::PhoneLink::Figures figures() const { return m_window->findChild<link::PhoneLink*>()->figures(); }
     void setReceiveDirectory(const QString& path) { control<QLineEdit>(u"目录编辑框1")->setText(path); }
 
     Socket open(link::TcpServer* server)
@@ -116,7 +116,7 @@ private:
     {
         command.write("STAT||" + name);
         command.flush();
-        return QTest::qWaitFor([&] { return session().commandChannel().currentPhotoName() == name.toStdString(); },
+        return QTest::qWaitFor([&] { return figures().currentPhotoName == name.toStdString(); },
                                WAIT_MS);
     }
 
@@ -128,7 +128,10 @@ private:
         photo.flush();
         photo.write(MARKER);
         photo.flush();
-        return QTest::qWaitFor([&] { return count() == QString::number(expectedCount); }, WAIT_MS);
+        return QTest::qWaitFor([&] {
+            return count() == QString::number(expectedCount)
+                && m_window->findChild<link::PhoneLink*>()->lastShownCount() == std::uint64_t(expectedCount);
+        }, WAIT_MS);
     }
 
     // After a fault: a phone that connects afresh still has its photo stored
@@ -226,7 +229,7 @@ private Q_SLOTS:
         }
         commands.clear();
         photos.clear();
-        QVERIFY(QTest::qWaitFor([&] { return session().photoStats().bufferedBytes == 0; }, WAIT_MS));
+        QVERIFY(QTest::qWaitFor([&] { return figures().photos.bufferedBytes == 0; }, WAIT_MS));
         checkStillServing(sent.first());
     }
 
@@ -252,13 +255,13 @@ private Q_SLOTS:
         lost->write(HEADER + half);
         lost->flush();
         if (deliveredBeforeClose)
-            QVERIFY(QTest::qWaitFor([&] { return session().photoStats().bufferedBytes > 0; }, WAIT_MS));
+            QVERIFY(QTest::qWaitFor([&] { return figures().photos.bufferedBytes > 0; }, WAIT_MS));
         lost->abort();
         Socket again = open(m_window->photoServer());
         QVERIFY(again);
         QVERIFY(sendPhoto(*again, good, 1));
         QCOMPARE(readFile(goodDirectory() + QStringLiteral("good.jpg")), good);
-        QVERIFY(QTest::qWaitFor([&] { return session().photoStats().bufferedBytes == 0; }, WAIT_MS));
+        QVERIFY(QTest::qWaitFor([&] { return figures().photos.bufferedBytes == 0; }, WAIT_MS));
         QCOMPARE(count(), QStringLiteral("1"));
     }
 
@@ -271,9 +274,9 @@ private Q_SLOTS:
         QVERIFY(lost);
         lost->write("class1\\half");
         lost->flush();
-        QVERIFY(QTest::qWaitFor([&] { return session().commandChannel().bufferedBytes() > 0; }, WAIT_MS));
+        QVERIFY(QTest::qWaitFor([&] { return figures().commandBufferedBytes > 0; }, WAIT_MS));
         lost->abort();
-        QVERIFY(QTest::qWaitFor([&] { return session().commandChannel().bufferedBytes() == 0; }, WAIT_MS));
+        QVERIFY(QTest::qWaitFor([&] { return figures().commandBufferedBytes == 0; }, WAIT_MS));
         Socket command = open(m_window->commandServer());
         QVERIFY(command);
         QVERIFY(sendName(*command, "whole.jpg"));
@@ -356,8 +359,8 @@ private Q_SLOTS:
         QVERIFY(before > 0);
         QVERIFY(sendNoise(*noisyCommand, NOISE));
         QVERIFY(sendNoise(*noisyPhoto, NOISE));
-        QVERIFY(QTest::qWaitFor([&] { return session().photoStats().bufferedBytes >= NOISE - 8; }, WAIT_MS));
-        QVERIFY(session().commandChannel().bufferedBytes() <= link::CommandChannel::DEFAULT_BUFFER_LIMIT);
+        QVERIFY(QTest::qWaitFor([&] { return figures().photos.bufferedBytes >= NOISE - 8; }, WAIT_MS));
+        QVERIFY(figures().commandBufferedBytes <= link::CommandChannel::DEFAULT_BUFFER_LIMIT);
         const qint64 peak = peakReset ? statusKiB("VmHWM") : statusKiB("VmRSS");
         // The noise on the photo port is one transfer held whole (below the
         // limit, it could be a photo); twice that covers the buffer's growth.
@@ -371,7 +374,7 @@ private Q_SLOTS:
         noisyCommand->abort();
         noisyPhoto->abort();
         QVERIFY(QTest::qWaitFor([&] {
-            return session().photoStats().bufferedBytes == 0 && session().commandChannel().bufferedBytes() == 0;
+            return figures().photos.bufferedBytes == 0 && figures().commandBufferedBytes == 0;
         }, WAIT_MS));
         checkStillServing(makeJpeg(240, 320, 6));
     }

@@ -1,6 +1,6 @@
-// The shared phone-link state: photos counted and stored under the current
-// name, the count restarting with each phone, and the name list worked off
-// without ever replacing a stored photo.
+// The shared phone-link state: photos counted and filed under the name bound
+// to their transfer, the count restarting with each phone, and the name list
+// worked off without ever replacing a stored photo.
 
 #include "link/PhoneLinkSession.h"
 
@@ -12,6 +12,7 @@
 
 namespace fs = std::filesystem;
 using velmora::link::PhoneLinkSession;
+using velmora::link::StoreJob;
 using velmora::link::StoreResult;
 using velmora::test::TempTree;
 
@@ -19,12 +20,114 @@ namespace {
 
 const std::string MARKER("\x02\x02\x02\x02", 4);
 
+struct Written {
+    std::vector<velmora::link::StoreJob> photos; // with their results below
+    std::vector<StoreResult> stores;
+    std::vector<StoreResult> listEntries;
+};
+
+// Settles the session and writes its jobs as the photo writer does.
+Written write(PhoneLinkSession& session)
+{
+    Written out;
+    for (StoreJob& job : session.settle()) {
+        const StoreResult result = velmora::link::store(job);
+        if (job.kind == StoreJob::Kind::ListEntry) {
+            out.listEntries.push_back(result);
+        } else {
+            out.photos.push_back(std::move(job));
+            out.stores.push_back(result);
+        }
+    }
+    return out;
+}
+
 std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes)
 {
     session.takePhotoPiece("HDR!" + bytes, receive);
-    const auto result = session.takePhotoPiece(MARKER, receive);
-    EXPECT_EQ(result.photos.size(), 1u);
-    return result.photos.empty() ? 0 : result.photos.back().count;
+    session.takePhotoPiece(MARKER, receive);
+    const Written written = write(session);
+    EXPECT_EQ(written.photos.size(), 1u);
+    return written.photos.empty() ? 0 : written.photos.back().count;
+}
+
+// Which name each photo takes, for event sequences as they reach the PC:
+// name messages, photo bytes (the first bytes of a transfer, its end
+// marker), and the time between them. Guards against a photo on the air
+// being filed under the name the phone sent after it, and against a
+// cancelled shot's name being given to the next photo.
+TEST(PhoneLinkSession, NamesBindToTransfers)
+{
+    struct Event {
+        char kind;        // 'n': name message, 'p': photo piece
+        std::string bytes;
+        long long at;     // milliseconds
+        bool sameRound = false; // read in one round with the next event
+    };
+    const std::string A = "HDR!\xFF\xD8" "A\xFF\xD9", B = "HDR!\xFF\xD8" "B\xFF\xD9";
+    const struct {
+        const char* name;
+        std::vector<Event> events;
+        std::vector<std::pair<std::string, std::string>> stored; // photo -> name
+    } rows[] = {
+        {"calm: a, A, b, B",
+         {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 110},
+          {'n', "STAT||b", 1000}, {'p', "HDR!B", 1100}, {'p', MARKER, 1110}},
+         {{"A", "a"}, {"B", "b"}}},
+        {"b arrives while A is on the air",
+         {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'n', "STAT||b", 150}, {'p', MARKER, 200},
+          {'p', "HDR!B", 210}, {'p', MARKER, 220}},
+         {{"A", "a"}, {"B", "b"}}},
+        {"b and c both arrive while A is on the air",
+         {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'n', "STAT||b", 150}, {'n', "STAT||c", 160},
+          {'p', MARKER, 200}, {'p', "HDR!B", 210}, {'p', MARKER, 220}, {'p', "HDR!C", 230}, {'p', MARKER, 240}},
+         {{"A", "a"}, {"B", "b"}, {"C", "c"}}},
+        {"a late name: A began with no new name",
+         {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
+          {'p', "HDR!A", 2000}, {'n', "STAT||a", 2050}, {'p', MARKER, 2100}},
+         {{"Z", "z"}, {"A", "a"}}},
+        {"a late name read in the round that began and ended the photo",
+         {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
+          {'p', B + MARKER, 2000, true}, {'n', "STAT||b", 2000}},
+         {{"Z", "z"}, {"\xFF\xD8" "B\xFF\xD9", "b"}}},
+        {"two photos after one name",
+         {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 110}, {'p', "HDR!A2", 120}, {'p', MARKER, 130}},
+         {{"A", "a"}, {"A2", "a"}}},
+        {"two names while no photo arrives: the latest counts",
+         {{'n', "STAT||a", 0}, {'n', "STAT||b", 10}, {'p', "HDR!A", 100}, {'p', MARKER, 110}},
+         {{"A", "b"}}},
+        {"two name messages in one piece during a photo",
+         {{'n', "STAT||x", 0}, {'p', "HDR!X", 100}, {'n', "STAT||aSTAT||STAT||b", 150}, {'p', MARKER, 200},
+          {'p', A + MARKER + B + MARKER, 210}},
+         {{"X", "x"}, {"\xFF\xD8" "A\xFF\xD9", "a"}, {"\xFF\xD8" "B\xFF\xD9", "b"}}},
+        {"a photo with no name message ever",
+         {{'p', "HDR!A", 0}, {'p', MARKER, 10}},
+         {{"A", ""}}},
+        {"a cancelled shot's name is dropped after a quiet pause",
+         {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'n', "STAT||b", 150}, {'p', MARKER, 200},
+          {'n', "STAT||c", 5000}, {'p', "HDR!C", 5100}, {'p', MARKER, 5110}},
+         {{"A", "a"}, {"C", "c"}}},
+        {"a name right after the photo's end waits for the next photo",
+         {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 200}, {'n', "STAT||b", 250},
+          {'p', "HDR!B", 300}, {'p', MARKER, 310}},
+         {{"A", "a"}, {"B", "b"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PhoneLinkSession session;
+        std::vector<std::pair<std::string, std::string>> stored;
+        for (const Event& event : row.events) {
+            if (event.kind == 'n')
+                session.takeCommandPiece("phone", event.bytes, "/nowhere", event.at);
+            else
+                session.takePhotoPiece("phone", event.bytes, "/nowhere", event.at);
+            if (event.sameRound)
+                continue;
+            for (const StoreJob& job : session.settle())
+                stored.emplace_back(job.photo, job.name.gbk);
+        }
+        EXPECT_EQ(stored, row.stored);
+    }
 }
 
 // Guards against a second photo under one name being kept beside the first
@@ -51,11 +154,12 @@ TEST(PhoneLinkSession, PhotoWithoutNameIsCountedNotStored)
     TempTree tree;
     PhoneLinkSession session;
     session.takePhotoPiece("HDR!bytes", tree.root());
-    const auto result = session.takePhotoPiece(MARKER, tree.root());
-    ASSERT_EQ(result.photos.size(), 1u);
-    EXPECT_EQ(result.photos[0].count, 1u);
-    EXPECT_EQ(result.photos[0].photo, "bytes");
-    EXPECT_EQ(result.photos[0].store.status, StoreResult::Status::NoName);
+    EXPECT_EQ(session.takePhotoPiece(MARKER, tree.root()).counted, std::vector<std::uint64_t>{1});
+    const Written written = write(session);
+    ASSERT_EQ(written.photos.size(), 1u);
+    EXPECT_EQ(written.photos[0].count, 1u);
+    EXPECT_EQ(written.photos[0].photo, "bytes");
+    EXPECT_EQ(written.stores[0].status, StoreResult::Status::NoName);
     EXPECT_TRUE(tree.snapshot().empty());
 }
 
@@ -71,29 +175,32 @@ TEST(PhoneLinkSession, NameListWorkedOffByCount)
     ASSERT_EQ(session.commandChannel().nameList().size(), 2u);
 
     // n = 0: nothing to make.
-    auto result = session.takeCommandPiece("z", receive);
-    EXPECT_FALSE(result.listEntry.has_value());
+    EXPECT_FALSE(session.takeCommandPiece("z", receive).listEntry);
+    EXPECT_TRUE(write(session).listEntries.empty());
     EXPECT_TRUE(tree.snapshot().empty());
 
     TempTree::write(receive / "a.jpg", "PHOTO-A");
     sendPhoto(session, receive, "whole");
-    result = session.takeCommandPiece("z", receive);
-    ASSERT_TRUE(result.listEntry.has_value());
-    EXPECT_EQ(result.listEntry->status, StoreResult::Status::AlreadyThere);
+    EXPECT_TRUE(session.takeCommandPiece("z", receive).listEntry);
+    Written written = write(session);
+    ASSERT_EQ(written.listEntries.size(), 1u);
+    EXPECT_EQ(written.listEntries[0].status, StoreResult::Status::AlreadyThere);
     EXPECT_EQ(TempTree::read(receive / "a.jpg"), "PHOTO-A");
     EXPECT_EQ(session.commandChannel().nameList().size(), 2u);
 
     sendPhoto(session, receive, "whole");
-    result = session.takeCommandPiece("z", receive);
-    ASSERT_TRUE(result.listEntry.has_value());
-    EXPECT_EQ(result.listEntry->status, StoreResult::Status::Stored);
+    session.takeCommandPiece("z", receive);
+    written = write(session);
+    ASSERT_EQ(written.listEntries.size(), 1u);
+    EXPECT_EQ(written.listEntries[0].status, StoreResult::Status::Stored);
     EXPECT_EQ(fs::file_size(receive / "b.jpg"), 0u);
     EXPECT_TRUE(session.commandChannel().nameList().empty());
 
     // The list is gone: a third photo and a stray piece make nothing more.
     const auto before = tree.snapshot();
     sendPhoto(session, receive, "whole");
-    EXPECT_FALSE(session.takeCommandPiece("z", receive).listEntry.has_value());
+    EXPECT_FALSE(session.takeCommandPiece("z", receive).listEntry);
+    write(session);
     auto after = tree.snapshot();
     EXPECT_EQ(after, before);
 }
@@ -108,13 +215,13 @@ TEST(PhoneLinkSession, PhotoConnectionsKeepTheirOwnTransfers)
     session.takePhotoPiece("b", "HDR!second-", tree.root());
     session.takePhotoPiece("a", "photo", tree.root());
     session.takePhotoPiece("b", "photo", tree.root());
-    const auto fromB = session.takePhotoPiece("b", MARKER, tree.root());
-    const auto fromA = session.takePhotoPiece("a", MARKER, tree.root());
-    ASSERT_EQ(fromB.photos.size(), 1u);
-    ASSERT_EQ(fromA.photos.size(), 1u);
-    EXPECT_EQ(fromB.photos[0].photo, "second-photo");
-    EXPECT_EQ(fromA.photos[0].photo, "first-photo");
-    EXPECT_EQ(fromA.photos[0].count, 2u);
+    session.takePhotoPiece("b", MARKER, tree.root());
+    session.takePhotoPiece("a", MARKER, tree.root());
+    const Written written = write(session);
+    ASSERT_EQ(written.photos.size(), 2u);
+    EXPECT_EQ(written.photos[0].photo, "second-photo");
+    EXPECT_EQ(written.photos[1].photo, "first-photo");
+    EXPECT_EQ(written.photos[1].count, 2u);
 }
 
 // Guards against the half photo of a closed connection being glued in front
@@ -134,15 +241,16 @@ TEST(PhoneLinkSession, ClosedPhotoConnectionLetsItsTransferGo)
         SCOPED_TRACE(row.name);
         TempTree tree;
         PhoneLinkSession session;
-        const auto first = session.takePhotoPiece("lost", row.sent, tree.root());
-        EXPECT_EQ(first.photos.size(), row.photosBeforeClose);
+        EXPECT_EQ(session.takePhotoPiece("lost", row.sent, tree.root()).counted.size(), row.photosBeforeClose);
         EXPECT_GT(session.forgetPhotoConnection("lost"), 0u);
         EXPECT_EQ(session.photoStats().bufferedBytes, 0u);
         EXPECT_EQ(session.forgetPhotoConnection("lost"), 0u);
+        write(session);
         session.takePhotoPiece("again", "HDR!whole", tree.root());
-        const auto result = session.takePhotoPiece("again", MARKER, tree.root());
-        ASSERT_EQ(result.photos.size(), 1u);
-        EXPECT_EQ(result.photos[0].photo, "whole");
+        session.takePhotoPiece("again", MARKER, tree.root());
+        const Written written = write(session);
+        ASSERT_EQ(written.photos.size(), 1u);
+        EXPECT_EQ(written.photos[0].photo, "whole");
         EXPECT_EQ(session.photoStats().droppedTransfers, 1u);
     }
 }
@@ -158,8 +266,9 @@ TEST(PhoneLinkSession, PhotoLimitHoldsForAllConnectionsTogether)
     const auto over = session.takePhotoPiece("b", "HDR!" + std::string(60, 'b'), tree.root());
     EXPECT_TRUE(over.transferDropped);
     EXPECT_LE(session.photoStats().bufferedBytes, 100u);
-    EXPECT_TRUE(session.takePhotoPiece("b", MARKER, tree.root()).photos.empty());
-    const auto kept = session.takePhotoPiece("a", MARKER, tree.root());
+    EXPECT_TRUE(session.takePhotoPiece("b", MARKER, tree.root()).counted.empty());
+    session.takePhotoPiece("a", MARKER, tree.root());
+    const Written kept = write(session);
     ASSERT_EQ(kept.photos.size(), 1u);
     EXPECT_EQ(kept.photos[0].photo, std::string(60, 'a'));
 }

@@ -81,43 +81,40 @@ private:
         return phone;
     }
 
-    // Writes `bytes` and waits until the server has delivered them all, so
+    // Writes `bytes` and waits until the channels have taken them all, so
     // that the next write arrives as a piece of its own.
-    bool sendAndWait(QTcpSocket& socket, const QByteArray& bytes, link::TcpServer* server, qint64& delivered)
+    bool sendAndWait(QTcpSocket& socket, const QByteArray& bytes, bool photo, qint64& delivered)
     {
-        QSignalSpy arrived(server, &link::TcpServer::dataArrived);
         socket.write(bytes);
         socket.flush();
-        const qint64 expected = delivered + bytes.size();
-        while (delivered < expected) {
-            if (arrived.isEmpty() && !arrived.wait(10000))
-                return false;
-            while (!arrived.isEmpty())
-                delivered += arrived.takeFirst().at(1).toByteArray().size();
-        }
-        return true;
+        delivered += bytes.size();
+        return QTest::qWaitFor([&] {
+            const auto figures = phoneLink()->figures();
+            return qint64(photo ? figures.photoBytesTaken : figures.commandBytesTaken) >= delivered;
+        }, 10000);
     }
     bool command(Phone& phone, const QByteArray& bytes)
     {
-        return sendAndWait(*phone.command, bytes, m_window->commandServer(), m_commandBytes);
+        return sendAndWait(*phone.command, bytes, false, m_commandBytes);
     }
     bool photoBytes(Phone& phone, const QByteArray& bytes)
     {
-        return sendAndWait(*phone.photo, bytes, m_window->photoServer(), m_photoBytes);
+        return sendAndWait(*phone.photo, bytes, true, m_photoBytes);
     }
+    // Sends a name message and a photo and waits until the photo is stored
+    // and shown.
     bool sendPhoto(Phone& phone, const QByteArray& nameMessage, const QByteArray& photo)
     {
-        return command(phone, nameMessage) && photoBytes(phone, HEADER + photo) && photoBytes(phone, MARKER);
+        const std::uint64_t shown = phoneLink()->photosShown();
+        return command(phone, nameMessage) && photoBytes(phone, HEADER + photo) && photoBytes(phone, MARKER)
+            && QTest::qWaitFor([&] { return phoneLink()->photosShown() > shown; }, 10000);
     }
-    // Waits until 标签4 shows `expected`.
+    // Waits until 标签4 shows `expected` and that photo is stored and shown.
     bool waitForCount(int expected)
     {
-        QSignalSpy arrived(m_window->photoServer(), &link::TcpServer::dataArrived);
-        while (count() != QString::number(expected)) {
-            if (!arrived.wait(10000))
-                return false;
-        }
-        return true;
+        return QTest::qWaitFor([&] {
+            return count() == QString::number(expected) && phoneLink()->lastShownCount() == std::uint64_t(expected);
+        }, 10000);
     }
     QByteArray stored(const QString& relative) const { return readFile(receiveDirectory() + relative); }
 
@@ -204,6 +201,7 @@ private Q_SLOTS:
             QVERIFY(command(phone, piece));
         const QByteArray photo = makeJpeg(64, 48, 1);
         QVERIFY(photoBytes(phone, HEADER + photo) && photoBytes(phone, MARKER));
+        QVERIFY(QTest::qWaitFor([&] { return phoneLink()->photosShown() == 1; }, 10000));
         QCOMPARE(sha256(stored(storedAt)), sha256(photo));
         QCOMPARE(shownName(), shown);
         QVERIFY(!nameInRed());
@@ -323,7 +321,7 @@ private Q_SLOTS:
 
         for (int i = 0; i <= 10; ++i)
             QCOMPARE(sha256(stored(QStringLiteral("run%1.jpg").arg(i))), sha256(photos[i]));
-        const auto channel = phoneLink()->session().photoStats();
+        const auto channel = phoneLink()->figures().photos;
         QVERIFY(channel.mergedAtFront >= 1);
         QVERIFY(channel.mergedAfterImage >= 2);
         qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",

@@ -100,7 +100,7 @@ private Q_SLOTS:
                 + (name.contains(QLatin1Char('_')) ? QStringLiteral("无身份证照片/") : QString()) + name;
             QCOMPARE(hashOf(stored), hashOf(source + QLatin1Char('/') + name));
         }
-        const auto channel = m_window->findChild<link::PhoneLink*>()->session().photoStats();
+        const auto channel = m_window->findChild<link::PhoneLink*>()->figures().photos;
         qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",
               static_cast<unsigned long long>(channel.mergedAtFront),
               static_cast<unsigned long long>(channel.mergedAfterImage));

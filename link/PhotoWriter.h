@@ -1,0 +1,64 @@
+#pragma once
+
+// Writes the channels' store jobs into the receive directory on a thread of
+// its own, one at a time and in the order they came, so that a slow disk (a
+// USB stick, an SD card, a school's network share) never holds up the
+// window or the network. Photos waiting here are bounded by the caller, who
+// stops reading the phone's connections while full() holds; TCP then holds
+// the phone back and nothing is dropped.
+
+#include "link/PhotoStore.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace velmora::link {
+
+class PhotoWriter {
+public:
+    static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{256} * 1024 * 1024;
+
+    // Called on the writer thread after each job, with the job (its photo
+    // bytes still in it), where it went, and whether more jobs are waiting.
+    using Written = std::function<void(StoreJob& job, const StoreResult& result, bool moreWaiting)>;
+
+    explicit PhotoWriter(Written written, std::size_t waitingLimit = DEFAULT_WAITING_LIMIT);
+    // Writes what is still waiting, then ends the thread.
+    ~PhotoWriter();
+
+    PhotoWriter(const PhotoWriter&) = delete;
+    PhotoWriter& operator=(const PhotoWriter&) = delete;
+
+    // Any thread.
+    void push(StoreJob job);
+    // Photo bytes pushed and not yet written, the one being written included.
+    std::size_t bytesWaiting() const;
+    // Whether the photos waiting have reached the limit.
+    bool full() const { return bytesWaiting() >= m_limit; }
+    // Waits until every job pushed so far is written, at most `bound`;
+    // true when all were written.
+    bool finish(std::chrono::milliseconds bound);
+    // Lets go of the jobs not yet begun; the one being written is finished.
+    void abandon();
+
+private:
+    void run();
+
+    Written m_written;
+    const std::size_t m_limit;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<StoreJob> m_jobs;
+    std::size_t m_waitingBytes = 0;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+} // namespace velmora::link
