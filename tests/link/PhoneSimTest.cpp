@@ -160,6 +160,10 @@ private Q_SLOTS:
         QByteArray names;
         connect(photo, &QTcpSocket::readyRead, this, [&] { photoReceived += photo->readAll().size(); });
         connect(command, &QTcpSocket::readyRead, this, [&] {
+            // Every photo byte that came in before the name counts, handled
+            // yet or not.
+            photo->waitForReadyRead(0);
+            photoReceived += photo->readAll().size();
             names += command->readAll();
             if (photoReceivedAtSecondName < 0 && names.contains("b.jpg"))
                 photoReceivedAtSecondName = photoReceived;
@@ -169,7 +173,7 @@ private Q_SLOTS:
         QCOMPARE(sim.exitCode(), 0);
         const qint64 framed = 2 * 8 + photoBytes + 1000; // header and end marker around each photo
         QVERIFY(QTest::qWaitFor([&] { return photoReceived == framed; }, 10000));
-        QVERIFY2(photoReceivedAtSecondName >= 0 && photoReceivedAtSecondName < photoBytes,
+        QVERIFY2(photoReceivedAtSecondName >= 0 && photoReceivedAtSecondName < photoBytes / 2,
                  qPrintable(QStringLiteral("second name after %1 photo bytes").arg(photoReceivedAtSecondName)));
         // A sanity bound only: 1 MB at 2 MB/s cannot be done in much less
         // than half a second.
