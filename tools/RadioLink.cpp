@@ -15,13 +15,14 @@ constexpr qsizetype PACKET_BYTES = 1448;
 // not seconds.
 constexpr std::size_t QUEUE_PACKETS = 32;
 // What the kernel may hold of a connection's bytes beyond the emulated
-// buffer (Linux doubles the figure).
-constexpr int KERNEL_SEND_BUFFER = 16 * 1024;
+// buffer (Linux doubles the figure): small beside the emulated buffer, yet
+// enough that a PC reading a few milliseconds late does not idle the link.
+constexpr int KERNEL_SEND_BUFFER = 64 * 1024;
 // A radio that fell behind (the process was not scheduled) catches up at most
 // this much air time at once, rather than sending a long burst.
 constexpr qint64 MOST_CATCH_UP_NS = 20'000'000;
 // How often the radio looks again when it has nothing to send.
-constexpr unsigned long IDLE_WAIT_US = 1000;
+constexpr unsigned long IDLE_WAIT_US = 200;
 
 } // namespace
 
