@@ -1,6 +1,7 @@
 #include "tools/PhoneSimulator.h"
 
 #include "platform/Codepage.h"
+#include "tools/RadioLink.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
@@ -25,6 +26,8 @@ PhoneSimulator::PhoneSimulator(SimulatorOptions options, QTextStream& out, QText
 {
 }
 
+PhoneSimulator::~PhoneSimulator() = default;
+
 bool PhoneSimulator::connectToPc()
 {
     const auto connectOne = [this](QTcpSocket& socket, quint16 port) {
@@ -42,7 +45,14 @@ bool PhoneSimulator::connectToPc()
     };
     // The command channel first, as the phone does: connecting restarts the
     // PC's photo count.
-    return connectOne(m_command, m_options.commandPort) && connectOne(m_photo, m_options.photoPort);
+    if (!connectOne(m_command, m_options.commandPort) || !connectOne(m_photo, m_options.photoPort))
+        return false;
+    if (m_options.linkRateMBps > 0) {
+        m_radio = std::make_unique<RadioLink>(m_options.linkRateMBps * 1e6, m_options.sendBuffer);
+        m_commandOnRadio = m_radio->add(m_command);
+        m_photoOnRadio = m_radio->add(m_photo);
+    }
+    return true;
 }
 
 bool PhoneSimulator::sendPhoto(const QString& name, const QByteArray& photo)
@@ -84,15 +94,31 @@ int PhoneSimulator::listenForRosters(int ms, int count)
     return m_rosters;
 }
 
+bool PhoneSimulator::finishSending()
+{
+    if (m_radio && !m_radio->drain(m_options.timeoutMs)) {
+        m_err << "send failed: " << m_radio->errorString() << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
 QByteArray PhoneSimulator::nameMessage(const QString& name)
 {
     return NAME_MARKER + name.toUtf8().toPercentEncoding();
 }
 
-// Waits until the bytes have left, so that the next write is a write of its
-// own on the wire, as the phone's are.
+// Without a radio link, waits until the bytes have left, so that the next
+// write is a write of its own on the wire, as the phone's are. On the radio
+// link, returns once they fit into the send buffer, as a phone's write does.
 bool PhoneSimulator::write(QTcpSocket& socket, const QByteArray& bytes)
 {
+    if (m_radio) {
+        if (m_radio->write(&socket == &m_command ? m_commandOnRadio : m_photoOnRadio, bytes, m_options.timeoutMs))
+            return true;
+        m_err << "send failed: " << m_radio->errorString() << Qt::endl;
+        return false;
+    }
     if (socket.write(bytes) != bytes.size()) {
         m_err << "send failed: " << socket.errorString() << Qt::endl;
         return false;
@@ -128,7 +154,9 @@ void PhoneSimulator::printRosters()
 
 void PhoneSimulator::pause(int ms)
 {
-    if (ms > 0)
+    if (m_radio)
+        m_radio->run(ms);
+    else if (ms > 0)
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 

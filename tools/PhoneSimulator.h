@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTextStream>
 
+#include <memory>
 #include <string>
 
 namespace velmora::tools {
@@ -24,11 +25,19 @@ struct SimulatorOptions {
     bool mergeMarker = false;      // end marker in the same write as the photo's end
     QByteArray header = QByteArray(4, '\0');
     int timeoutMs = 10000;         // for connecting and for each write
+    // A phone on Wi-Fi: both connections share a radio link of this many
+    // MB/s, each with a send buffer of `sendBuffer` bytes. 0: bytes go
+    // straight to the sockets.
+    double linkRateMBps = 0;
+    qint64 sendBuffer = 2 * 1024 * 1024;
 };
+
+class RadioLink;
 
 class PhoneSimulator {
 public:
     PhoneSimulator(SimulatorOptions options, QTextStream& out, QTextStream& err);
+    ~PhoneSimulator();
 
     // Connects to both ports; false (with a message on err) when either fails.
     bool connectToPc();
@@ -40,6 +49,9 @@ public:
     // rosters have been printed in all (0: no early stop). Returns the number
     // printed in all.
     int listenForRosters(int ms, int count);
+    // Waits until every byte written has left the emulated send buffers (at
+    // once without a radio link); false when a connection failed.
+    bool finishSending();
 
     // The name message for `name`: "STAT||" and the name's UTF-8 bytes,
     // percent-encoded except for letters, digits and "-_.~".
@@ -48,13 +60,16 @@ public:
 private:
     bool write(QTcpSocket& socket, const QByteArray& bytes);
     void printRosters();
-    static void pause(int ms);
+    void pause(int ms);
 
     SimulatorOptions m_options;
     QTextStream& m_out;
     QTextStream& m_err;
     QTcpSocket m_command;
     QTcpSocket m_photo;
+    std::unique_ptr<RadioLink> m_radio; // null: no Wi-Fi emulated
+    int m_commandOnRadio = 0;
+    int m_photoOnRadio = 0;
     std::string m_received; // GBK bytes not yet printed
     int m_rosters = 0;
 };

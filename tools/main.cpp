@@ -73,7 +73,28 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("merge-marker"), QStringLiteral("Send the end marker in the same write as the photo's last bytes.")},
         {QStringLiteral("listen"), QStringLiteral("Keep printing rosters this long after the photos (default: 0 with photos, else until the PC closes)."), QStringLiteral("seconds")},
         {QStringLiteral("rosters"), QStringLiteral("Stop listening after this many rosters (default: no limit)."), QStringLiteral("count"), QStringLiteral("0")},
+        {QStringLiteral("link-rate"), QStringLiteral("Act as a phone on Wi-Fi: both connections share a radio link of this many MB/s (default: no link, straight to the sockets)."), QStringLiteral("MBPS")},
+        {QStringLiteral("send-buffer"), QStringLiteral("With --link-rate: each connection's send buffer, whose writes return once the bytes fit (default 2097152)."), QStringLiteral("bytes"), QStringLiteral("2097152")},
     });
+}
+
+// The emulated Wi-Fi link's options; false (with a message) on bad input.
+bool readLink(const QCommandLineParser& parser, SimulatorOptions& sim, QTextStream& err)
+{
+    if (!parser.isSet(QStringLiteral("link-rate"))) {
+        if (!parser.isSet(QStringLiteral("send-buffer")))
+            return true;
+        err << "--send-buffer needs --link-rate" << Qt::endl;
+        return false;
+    }
+    bool ok = false;
+    sim.linkRateMBps = parser.value(QStringLiteral("link-rate")).toDouble(&ok);
+    if (!ok || !(sim.linkRateMBps >= 0.001 && sim.linkRateMBps <= 100000)
+        || !readNumber(parser, QStringLiteral("send-buffer"), 1, qint64{1} << 32, sim.sendBuffer)) {
+        err << "bad number for --link-rate or --send-buffer" << Qt::endl;
+        return false;
+    }
+    return true;
 }
 
 // Fills `run` from the command line; false (with a message) on bad input.
@@ -95,6 +116,8 @@ bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
     run.sim.piecePauseMs = static_cast<int>(pause);
     run.sim.gapMs = static_cast<int>(gap);
     run.sim.mergeMarker = parser.isSet(QStringLiteral("merge-marker"));
+    if (!readLink(parser, run.sim, err))
+        return false;
     if (parser.isSet(QStringLiteral("dir")))
         run.photos = photosIn(parser.value(QStringLiteral("dir")));
     for (const QString& argument : parser.positionalArguments()) {
@@ -130,6 +153,8 @@ int simulate(const Run& run, QTextStream& out, QTextStream& err)
         if (!phone.sendPhoto(photo.name, file.readAll()))
             return FAILED;
     }
+    if (!phone.finishSending())
+        return FAILED;
     if (!run.photos.isEmpty())
         out << "sent " << run.photos.size() << " photos" << Qt::endl;
     phone.listenForRosters(run.listenSeconds < 0 ? -1 : static_cast<int>(run.listenSeconds * 1000),

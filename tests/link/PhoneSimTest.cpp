@@ -12,12 +12,15 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -122,6 +125,59 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return countLabel()->text() == QStringLiteral("2"); }, 30000));
         QCOMPARE(hashOf(receiveDirectory() + QStringLiteral("x/a.jpg")), hashOf(a));
         QCOMPARE(hashOf(receiveDirectory() + QStringLiteral("x/b.jpg")), hashOf(b));
+    }
+
+    // On the emulated Wi-Fi a write returns once the bytes fit into the send
+    // buffer, so the next name message overtakes the tail of the photo before
+    // it, as on a phone; and the simulator ends only once every buffered byte
+    // has been sent.
+    void wifiLinkLetsTheNextNameOvertakeThePhoto()
+    {
+        QTcpServer commandServer, photoServer;
+        QVERIFY(commandServer.listen(QHostAddress::LocalHost) && photoServer.listen(QHostAddress::LocalHost));
+        const qint64 photoBytes = 1'000'000; // half a second at 2 MB/s, all of it fits into the buffer
+        const QString a = m_dir.filePath(QStringLiteral("a.bin"));
+        const QString b = m_dir.filePath(QStringLiteral("b.bin"));
+        for (const auto& [path, size] : {std::pair{a, photoBytes}, std::pair{b, qint64{1000}}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'p')) == size);
+        }
+        QProcess sim;
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer sending;
+        sending.start();
+        sim.start(simulator(), {QStringLiteral("--command-port"), QString::number(commandServer.serverPort()),
+                                QStringLiteral("--photo-port"), QString::number(photoServer.serverPort()),
+                                QStringLiteral("--link-rate"), QStringLiteral("2"), QStringLiteral("--send-buffer"),
+                                QStringLiteral("1048576"), QStringLiteral("--gap"), QStringLiteral("0"),
+                                QStringLiteral("x\\a.jpg=") + a, QStringLiteral("x\\b.jpg=") + b});
+        QVERIFY(QTest::qWaitFor([&] { return commandServer.hasPendingConnections()
+                                             && photoServer.hasPendingConnections(); }, 10000));
+        QTcpSocket* command = commandServer.nextPendingConnection();
+        QTcpSocket* photo = photoServer.nextPendingConnection();
+        qint64 photoReceived = 0;
+        qint64 photoReceivedAtSecondName = -1;
+        QByteArray names;
+        connect(photo, &QTcpSocket::readyRead, this, [&] { photoReceived += photo->readAll().size(); });
+        connect(command, &QTcpSocket::readyRead, this, [&] {
+            // Every photo byte that came in before the name counts, handled
+            // yet or not.
+            photo->waitForReadyRead(0);
+            photoReceived += photo->readAll().size();
+            names += command->readAll();
+            if (photoReceivedAtSecondName < 0 && names.contains("b.jpg"))
+                photoReceivedAtSecondName = photoReceived;
+        });
+        QVERIFY(QTest::qWaitFor([&] { return sim.state() == QProcess::NotRunning; }, 60000));
+        const qint64 elapsedMs = sending.elapsed();
+        QCOMPARE(sim.exitCode(), 0);
+        const qint64 framed = 2 * 8 + photoBytes + 1000; // header and end marker around each photo
+        QVERIFY(QTest::qWaitFor([&] { return photoReceived == framed; }, 10000));
+        QVERIFY2(photoReceivedAtSecondName >= 0 && photoReceivedAtSecondName < photoBytes / 2,
+                 qPrintable(QStringLiteral("second name after %1 photo bytes").arg(photoReceivedAtSecondName)));
+        // A sanity bound only: 1 MB at 2 MB/s cannot be done in much less
+        // than half a second.
+        QVERIFY2(elapsedMs >= 300, qPrintable(QStringLiteral("sent in %1 ms").arg(elapsedMs)));
     }
 
     // What IT staff see: the roster the PC sends, printed row by row.

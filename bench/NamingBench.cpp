@@ -1,0 +1,201 @@
+// Naming matrix: 30 photos of 2 to 5 MB, each with bytes of its own, sent by
+// the phone simulator acting as a phone on Wi-Fi (both connections on one
+// radio link, a 2 MiB send buffer each) at 20 and 5 MB/s, with the phone
+// pausing 100, 20, 5 and 0 ms after each name and each photo, and over
+// loopback without a link at 2 and 0 ms. Every photo is counted whole (the
+// file under its own name holds exactly its bytes), misnamed (its bytes are
+// stored under another name only) or lost. The baseline is the loopback run
+// at 2 ms in the same process. Only what a user sees is used: the ports, the
+// receive directory box, the count label and the files.
+
+#include "bench/BenchSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QHash>
+#include <QLabel>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+using namespace velmora;
+
+namespace {
+
+constexpr int PHOTOS = 30;
+constexpr qint64 SEND_BUFFER = 2 * 1024 * 1024;
+
+struct Photo {
+    QString relative; // below the phone's folder, "/" between levels
+    QByteArray hash;
+};
+
+struct Cell {
+    double linkMBps = 0; // 0: loopback, no link emulated
+    int gapMs = 0;
+};
+
+struct Outcome {
+    int whole = 0;
+    int misnamed = 0;
+    int lost = 0;
+    QString counted; // the count label at the end
+    double seconds = 0;
+    bool senderOk = false;
+};
+
+// The photos in class folders as the phone names them, sizes 2, 3, 4 and
+// 5 MB in turn, each a tagged copy of one of four JPEGs; made once.
+QList<Photo> phonePhotos(const QString& folder)
+{
+    QList<QByteArray> bases;
+    for (int megabytes = 2; megabytes <= 5; ++megabytes) {
+        QFile file(bench::cachedJpeg(QStringLiteral("photo-%1MB.jpg").arg(megabytes), megabytes * 1'000'000));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        bases.append(file.readAll());
+    }
+    QList<Photo> photos;
+    for (int i = 0; i < PHOTOS; ++i) {
+        const QString relative = QStringLiteral("班%1/学生%2.jpg").arg(i % 3 + 1).arg(i, 2, 10, QLatin1Char('0'));
+        const QByteArray bytes = bench::taggedJpeg(bases[i % bases.size()], "naming photo " + QByteArray::number(i));
+        QFile file(folder + QLatin1Char('/') + relative);
+        if (file.size() != bytes.size()) {
+            QDir().mkpath(QFileInfo(file).path());
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return {};
+        }
+        photos.append({relative, bench::sha256(bytes)});
+    }
+    return photos;
+}
+
+// Runs the event loop until `done` holds, or `ms` pass without `changed`
+// giving anything new.
+void waitUntil(const std::function<bool()>& done, const std::function<QString()>& changed, int ms)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QElapsedTimer quiet;
+    QString last = changed();
+    quiet.start();
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        const QString now = changed();
+        if (now != last) {
+            last = now;
+            quiet.restart();
+        }
+        if (done() || quiet.elapsed() >= ms)
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+}
+
+// Every file below `directory` with its size, one a line: changes while
+// photos are still being written.
+QString listing(const QString& directory)
+{
+    QString lines;
+    QDirIterator files(directory, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        files.next();
+        lines += files.filePath() + QLatin1Char(' ') + QString::number(files.fileInfo().size()) + QLatin1Char('\n');
+    }
+    return lines;
+}
+
+Outcome run(const QString& folder, const QList<Photo>& photos, const Cell& cell)
+{
+    Outcome outcome;
+    bench::ReceivingWindow receiver;
+    auto* count = receiver.window().findChild<QLabel*>(QStringLiteral("标签4"));
+    if (!count)
+        return outcome;
+    QStringList extra{QStringLiteral("--gap"), QString::number(cell.gapMs), QStringLiteral("--dir"), folder};
+    if (cell.linkMBps > 0) {
+        extra << QStringLiteral("--link-rate") << QString::number(cell.linkMBps) << QStringLiteral("--send-buffer")
+              << QString::number(SEND_BUFFER);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QProcess sender;
+    bench::startSimulator(sender, bench::simulatorArguments(receiver.commandPort(), receiver.photoPort(), extra));
+    outcome.senderOk = bench::finishSimulator(sender, 300000);
+    const QString expected = QString::number(photos.size());
+    waitUntil([&] { return count->text() == expected; }, [&] { return count->text(); }, 3000);
+    // Photos counted may still be on their way to the disk.
+    const QString directory = receiver.receiveDirectory();
+    waitUntil([] { return false; }, [&] { return listing(directory); }, 500);
+    outcome.seconds = timer.nsecsElapsed() / 1e9;
+    outcome.counted = count->text();
+
+    QHash<QByteArray, QString> stored; // hash -> a file holding those bytes
+    QDirIterator files(directory, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        stored.insert(bench::sha256OfFile(file), file);
+    }
+    for (const Photo& photo : photos) {
+        if (bench::sha256OfFile(directory + photo.relative) == photo.hash)
+            ++outcome.whole;
+        else if (stored.contains(photo.hash))
+            ++outcome.misnamed;
+        else
+            ++outcome.lost;
+    }
+    return outcome;
+}
+
+QString describe(const Cell& cell)
+{
+    const QString link = cell.linkMBps > 0 ? QStringLiteral("link %1 MB/s").arg(cell.linkMBps)
+                                           : QStringLiteral("loopback, no link");
+    return QStringLiteral("%1, pause %2 ms").arg(link).arg(cell.gapMs);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    bench::prepareApplication();
+    QApplication application(argc, argv);
+    const QString folder = bench::dataDirectory() + QStringLiteral("/naming-photos");
+    const QList<Photo> photos = phonePhotos(folder);
+    if (photos.size() != PHOTOS) {
+        std::fprintf(stderr, "cannot write the test photos into %s\n", qPrintable(folder));
+        return 1;
+    }
+    // The baseline first: the calm case every rule must get right.
+    const QList<Cell> cells{{0, 2}, {0, 0}, {20, 100}, {20, 20}, {20, 5}, {20, 0},
+                            {5, 100}, {5, 20}, {5, 5}, {5, 0}};
+    int whole = 0, misnamed = 0, lost = 0, cellsWhole = 0, baselineWhole = 0;
+    for (const Cell& cell : cells) {
+        const Outcome outcome = run(folder, photos, cell);
+        std::printf("  %-28s %d photos: whole %2d, misnamed %2d, lost %2d (counted %s, %.1f s%s)\n",
+                    qPrintable(describe(cell) + QLatin1Char(':')), PHOTOS, outcome.whole, outcome.misnamed,
+                    outcome.lost, qPrintable(outcome.counted), outcome.seconds,
+                    outcome.senderOk ? "" : ", phone simulator failed");
+        std::fflush(stdout);
+        if (&cell == &cells.front())
+            baselineWhole = outcome.whole;
+        whole += outcome.whole;
+        misnamed += outcome.misnamed;
+        lost += outcome.lost;
+        cellsWhole += outcome.whole == PHOTOS ? 1 : 0;
+    }
+    std::printf("naming matrix: %d photos of 2-5 MB in %d cells (Wi-Fi with %lld-byte send buffers at 20 and "
+                "5 MB/s, pauses 100/20/5/0 ms; loopback at 2/0 ms): whole %d, misnamed %d, lost %d; cells all "
+                "whole %d of %d; ratio %.3f against the loopback 2 ms cell (%d of %d whole); target: every photo "
+                "whole in every cell\n",
+                PHOTOS, static_cast<int>(cells.size()), static_cast<long long>(SEND_BUFFER), whole, misnamed, lost,
+                cellsWhole, static_cast<int>(cells.size()),
+                baselineWhole > 0 ? double(whole) / (double(baselineWhole) * cells.size()) : 0.0, baselineWhole,
+                PHOTOS);
+    return 0;
+}
