@@ -387,6 +387,7 @@ void PhoneLink::showStored(std::uint64_t count, const QString& name, bool ok,
                            std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
                            PhotoTimes times)
 {
+    const std::int64_t start = steadyNanos();
     if (auto* box = control<widgets::PictureBox>(m_window, u"图片框3")) {
         // The box keeps the photo's own bytes rather than a copy; they stay
         // in m_shownPhoto until the next photo has replaced them in the box.
@@ -409,6 +410,7 @@ void PhoneLink::showStored(std::uint64_t count, const QString& name, bool ok,
     }
     times.count = count;
     times.shown = steadyNanos();
+    times.windowTime = times.shown - start;
     m_lastShown = count;
     ++m_shownTotal;
     Q_EMIT photoShown(times);

@@ -82,6 +82,7 @@ public:
         std::int64_t stored = 0;      // it was stored
         std::int64_t decoded = 0;     // its preview was decoded (or skipped)
         std::int64_t shown = 0;       // 图片框3 and 标签11 show it
+        std::int64_t windowTime = 0;  // what showing it took the window thread
     };
 
     class Worker;

@@ -5,6 +5,7 @@
 // hold is stored under its own characters whatever the PC's ANSI code page.
 // A file that already exists is only ever replaced whole.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,6 +32,12 @@ std::string nameForCLibrary(const std::filesystem::path& path);
 // folder's path ending in a separator, the empty path) is refused.
 bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
                  std::string* reason = nullptr);
+
+// Plays a slow disk for the benchmarks and tests that need one (a USB 2.0
+// stick, an SD card, a school's network share): from now on the bytes of
+// replaceFile go no faster than `bytesPerSecond` in all, 0 for full speed.
+// The program itself never calls it.
+void setWriteRateLimit(std::uint64_t bytesPerSecond);
 
 enum class NewFile { Created, AlreadyThere, Failed };
 

@@ -2,8 +2,13 @@
 
 #include "platform/FilesInternal.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <random>
+#include <thread>
 
 namespace velmora::platform {
 
@@ -29,6 +34,36 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target)
     for (int i = 0; i < 16; ++i, value >>= 4)
         name.push_back(HEX[value & 0xF]);
     return target.parent_path() / (name + ".tmp");
+}
+
+namespace {
+
+std::atomic<std::uint64_t> writeRate{0};
+std::mutex diskMutex;
+std::chrono::steady_clock::time_point diskFreeAt;
+
+} // namespace
+
+void setWriteRateLimit(std::uint64_t bytesPerSecond)
+{
+    writeRate = bytesPerSecond;
+}
+
+// One disk for all writers: each write waits for the ones before it.
+void throttleWrite(std::size_t bytes)
+{
+    const std::uint64_t rate = writeRate;
+    if (rate == 0)
+        return;
+    std::chrono::steady_clock::time_point until;
+    {
+        std::lock_guard lock(diskMutex);
+        const auto now = std::chrono::steady_clock::now();
+        until = std::max(now, diskFreeAt)
+            + std::chrono::microseconds(static_cast<std::int64_t>(bytes * 1'000'000 / rate));
+        diskFreeAt = until;
+    }
+    std::this_thread::sleep_until(until);
 }
 
 } // namespace velmora::platform

@@ -60,6 +60,7 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
     }
     if (fd < 0)
         return fail(reason, "cannot create " + temporary.string());
+    throttleWrite(bytes.size());
     const bool written = writeAll(fd, bytes);
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;

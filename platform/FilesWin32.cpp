@@ -91,6 +91,7 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
     }
     if (file == INVALID_HANDLE_VALUE)
         return fail(reason, "cannot create " + utf8FromPath(temporary));
+    throttleWrite(bytes.size());
     const bool written = writeAll(file, bytes);
     const DWORD writeError = GetLastError();
     const bool closed = CloseHandle(file);

@@ -73,6 +73,7 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("merge-marker"), QStringLiteral("Send the end marker in the same write as the photo's last bytes.")},
         {QStringLiteral("listen"), QStringLiteral("Keep printing rosters this long after the photos (default: 0 with photos, else until the PC closes)."), QStringLiteral("seconds")},
         {QStringLiteral("rosters"), QStringLiteral("Stop listening after this many rosters (default: no limit)."), QStringLiteral("count"), QStringLiteral("0")},
+        {QStringLiteral("timeout"), QStringLiteral("Give up when connecting or one write takes longer (default 10; a PC storing onto a slow disk holds the phone back)."), QStringLiteral("seconds"), QStringLiteral("10")},
         {QStringLiteral("link-rate"), QStringLiteral("Act as a phone on Wi-Fi: both connections share a radio link of this many MB/s (default: no link, straight to the sockets)."), QStringLiteral("MBPS")},
         {QStringLiteral("send-buffer"), QStringLiteral("With --link-rate: each connection's send buffer, whose writes return once the bytes fit (default 2097152)."), QStringLiteral("bytes"), QStringLiteral("2097152")},
     });
@@ -100,13 +101,14 @@ bool readLink(const QCommandLineParser& parser, SimulatorOptions& sim, QTextStre
 // Fills `run` from the command line; false (with a message) on bad input.
 bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
 {
-    qint64 commandPort = 0, photoPort = 0, pause = 0, gap = 0;
+    qint64 commandPort = 0, photoPort = 0, pause = 0, gap = 0, timeout = 0;
     if (!readNumber(parser, QStringLiteral("command-port"), 1, 65535, commandPort)
         || !readNumber(parser, QStringLiteral("photo-port"), 1, 65535, photoPort)
         || !readNumber(parser, QStringLiteral("piece"), 0, qint64{1} << 40, run.sim.pieceSize)
         || !readNumber(parser, QStringLiteral("pause"), 0, 3600000, pause)
         || !readNumber(parser, QStringLiteral("gap"), 0, 3600000, gap)
-        || !readNumber(parser, QStringLiteral("rosters"), 0, 1000000, run.rosters)) {
+        || !readNumber(parser, QStringLiteral("rosters"), 0, 1000000, run.rosters)
+        || !readNumber(parser, QStringLiteral("timeout"), 1, 86400, timeout)) {
         err << "bad number in the options; see --help" << Qt::endl;
         return false;
     }
@@ -115,6 +117,7 @@ bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
     run.sim.photoPort = static_cast<quint16>(photoPort);
     run.sim.piecePauseMs = static_cast<int>(pause);
     run.sim.gapMs = static_cast<int>(gap);
+    run.sim.timeoutMs = static_cast<int>(timeout * 1000);
     run.sim.mergeMarker = parser.isSet(QStringLiteral("merge-marker"));
     if (!readLink(parser, run.sim, err))
         return false;
