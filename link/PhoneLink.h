@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,11 @@ public:
         std::int64_t shown = 0;        // 图片框3 and 标签11 show the photo
     };
 
+    // Asked with the roster once the box is not empty and a phone is
+    // connected, before anything is sent: false sends nothing. Without one
+    // the roster is sent as it stands.
+    void setRosterCheck(std::function<bool(const QString& roster)> check) { m_rosterCheck = std::move(check); }
+
 Q_SIGNALS:
     // After a piece completed photos and the last of them is shown.
     void photoShown(const velmora::link::PhoneLink::PhotoTimes& times);
@@ -85,6 +91,7 @@ private:
     // Set while 图片框3 holds a photo whose preview is not decoded yet.
     QTimer* m_previewTimer = nullptr;
     QElapsedTimer m_previewDeferredFor;
+    std::function<bool(const QString& roster)> m_rosterCheck;
 };
 
 } // namespace velmora::link
