@@ -53,8 +53,24 @@ std::vector<std::string_view> split(std::string_view text, char separator)
     return parts;
 }
 
+// Whether code page 936 holds `cp`, asked of the converter once per
+// character of a roster: names repeat their characters many times over.
+class GbkVerdicts {
+public:
+    bool holds(char32_t cp)
+    {
+        const auto [known, isNew] = m_verdicts.try_emplace(cp, false);
+        if (isNew)
+            known->second = platform::gbkHolds(cp);
+        return known->second;
+    }
+
+private:
+    std::unordered_map<char32_t, bool> m_verdicts;
+};
+
 // The characters of `row` that code page 936 lacks, once each, as UTF-8.
-std::string lostCharacters(std::string_view row)
+std::string lostCharacters(std::string_view row, GbkVerdicts& gbk)
 {
     std::string lost;
     for (std::size_t pos = 0; pos < row.size();) {
@@ -65,7 +81,7 @@ std::string lostCharacters(std::string_view row)
         const std::size_t start = pos;
         const char32_t cp = platform::decodeUtf8(row, pos);
         const std::string_view character = row.substr(start, pos - start);
-        if (!platform::gbkHolds(cp) && lost.find(character) == std::string::npos)
+        if (!gbk.holds(cp) && lost.find(character) == std::string::npos)
             lost += character;
     }
     return lost;
@@ -89,7 +105,7 @@ public:
             add({line, name, RowFault::FieldCount, fields.size(), 0, {}});
         else
             idField(line, name, fields[ID_FIELD]);
-        if (std::string lost = lostCharacters(text); !lost.empty())
+        if (std::string lost = lostCharacters(text, m_gbk); !lost.empty())
             add({line, name, RowFault::CharacterLost, 0, 0, std::move(lost)});
     }
     std::vector<RowFinding> take() { return std::move(m_findings); }
@@ -113,6 +129,7 @@ private:
 
     std::vector<RowFinding> m_findings;
     std::unordered_map<std::string, std::size_t> m_firstLineOfId;
+    GbkVerdicts m_gbk;
 };
 
 // At most MAX_SHOWN characters of a field, so that a row pasted whole into
