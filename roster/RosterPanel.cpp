@@ -9,7 +9,9 @@
 #include "roster/TemplateExport.h"
 #include "roster/XlsWorkbook.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <exception>
@@ -77,7 +79,18 @@ bool RosterPanel::confirmSend(const QString& roster)
         return true;
     const QString message = QString::fromStdString(rosterCheckMessage(findings))
         + QStringLiteral("\n\n可以仍然发送，或返回名册框改好后再发送。");
-    return m_dialogs->askToProceed(m_window, message, SEND_ANYWAY, GO_BACK);
+    if (m_dialogs->askToProceed(m_window, message, SEND_ANYWAY, GO_BACK))
+        return true;
+    // Back in the box, at the start of the first row to mend.
+    if (widgets::CrlfTextEdit* box = rosterBox()) {
+        const QTextBlock row = box->document()->findBlockByNumber(static_cast<int>(findings.front().line) - 1);
+        if (row.isValid()) {
+            box->setTextCursor(QTextCursor(row));
+            box->ensureCursorVisible();
+        }
+        box->setFocus();
+    }
+    return false;
 }
 
 void RosterPanel::exportTemplate()

@@ -20,7 +20,8 @@ public:
 
     // Before the roster goes to the phone: true at once for a clean roster;
     // otherwise one message box lists the faulty rows and the user sends
-    // anyway (true) or goes back to the box (false).
+    // anyway (true) or goes back to the box (false), whose caret then stands
+    // at the start of the first faulty row.
     bool confirmSend(const QString& roster);
 
 public Q_SLOTS:

@@ -171,20 +171,25 @@ private Q_SLOTS:
     }
 
     // A roster with faulty rows is sent only when the user says so after
-    // seeing them; going back to the box sends nothing.
+    // seeing them; going back to the box sends nothing and puts the caret on
+    // the first faulty row.
     void faultyRosterAsksBeforeSending()
     {
         Phone phone = connectPhone(false);
         QVERIFY(phone.command);
-        control<widgets::CrlfTextEdit>(u"编辑框2")->setCrlfText(QStringLiteral("1234\t张三\t3.30101E+17\t01\r\n"));
+        auto* box = control<widgets::CrlfTextEdit>(u"编辑框2");
+        box->setCrlfText(QStringLiteral("1234\t李四\t\t01\r\n1234\t张三\t3.30101E+17\t01\r\n"));
         control<QPushButton>(u"按钮1")->click();
         QCOMPARE(m_dialogs.questions.size(), 1);
-        QVERIFY(m_dialogs.questions.first().contains(QStringLiteral("第1行 张三：身份证号“3.30101E+17”")));
+        QVERIFY(m_dialogs.questions.first().contains(QStringLiteral("\n第2行 张三：身份证号“3.30101E+17”")));
         QVERIFY(!phone.command->waitForReadyRead(100));
+        QCOMPARE(box->textCursor().blockNumber(), 1);
+        QCOMPARE(box->textCursor().positionInBlock(), 0);
 
         m_dialogs.answers.enqueue(QStringLiteral("仍然发送"));
         control<QPushButton>(u"按钮1")->click();
-        const QByteArray expected("STAT||1234\t\xD5\xC5\xC8\xFD\t3.30101E+17\t01\r\n||END");
+        const QByteArray expected = QByteArray("STAT||1234\t") + "\xC0\xEE\xCB\xC4" + "\t\t01\r\n1234\t"
+            + "\xD5\xC5\xC8\xFD" + "\t3.30101E+17\t01\r\n||END";
         QByteArray received;
         while (received.size() < expected.size() && phone.command->waitForReadyRead(5000))
             received += phone.command->readAll();
