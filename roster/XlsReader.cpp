@@ -1,5 +1,6 @@
 #include "roster/XlsReader.h"
 
+#include "roster/BiffRecordTypes.h"
 #include "roster/CompoundFile.h"
 #include "roster/CompoundFileCheck.h"
 #include "roster/CompoundFileReader.h"
@@ -64,13 +65,39 @@ std::optional<std::vector<std::uint8_t>> fileBytes(const std::filesystem::path& 
     return bytes;
 }
 
+// Turns every LABEL cell without characters into a BLANK cell of the same
+// length, so that no record moves (BOUNDSHEET records point at offsets).
+// Some writers (SheetJS) store an empty text so; FreeXL refuses a workbook
+// with one, while an empty cell is what the import makes of it anyway.
+// Returns whether any record was changed.
+bool blankEmptyLabels(std::vector<std::uint8_t>& stream)
+{
+    constexpr std::size_t HEADER = 4;
+    constexpr std::size_t LABEL_COUNT_AT = 6;   // after row, column and XF index
+    bool changed = false;
+    for (std::size_t at = 0; at + HEADER <= stream.size();) {
+        const std::uint16_t type = static_cast<std::uint16_t>(stream[at] | stream[at + 1] << 8);
+        const std::size_t length = static_cast<std::size_t>(stream[at + 2] | stream[at + 3] << 8);
+        const std::size_t body = at + HEADER;
+        if (type == biff::LABEL && length >= LABEL_COUNT_AT + 2 && body + length <= stream.size()
+            && stream[body + LABEL_COUNT_AT] == 0 && stream[body + LABEL_COUNT_AT + 1] == 0) {
+            stream[at] = static_cast<std::uint8_t>(biff::BLANK & 0xFF);
+            stream[at + 1] = static_cast<std::uint8_t>(biff::BLANK >> 8);
+            changed = true;
+        }
+        at = body + length;
+    }
+    return changed;
+}
+
 // What FreeXL is given to read. FreeXL trusts the container and the Workbook
 // stream's records and reads past its buffers when they are damaged, so it
 // only ever reads a Workbook stream that passed our checks, in a container
 // that passed them: the file itself where FreeXL's own reading of it gives
-// the stream that our reader finds, else (a Workbook in the mini stream
-// where FreeXL looks in the wrong place, a root of another name, as some
-// writers make them) a fresh container of our writer around that stream.
+// the stream that our reader finds and FreeXL can take its records, else (a
+// Workbook in the mini stream where FreeXL looks in the wrong place, a root
+// of another name, empty text cells, as some writers make them) a fresh
+// container of our writer around that stream.
 struct FreexlInput {
     bool readable = false;
     std::optional<std::vector<std::uint8_t>> copy;   // nullopt: the file itself
@@ -79,11 +106,14 @@ struct FreexlInput {
 FreexlInput freexlInput(const std::vector<std::uint8_t>& file)
 {
     const auto asFreexlReads = workbookStreamOf(file);
-    const auto stream = readWorkbookStream(file);
-    if (asFreexlReads && (!stream || *stream == *asFreexlReads))
-        return {isSoundWorkbookStream(*asFreexlReads), std::nullopt};
+    auto stream = readWorkbookStream(file);
+    const bool freexlFindsIt = asFreexlReads && (!stream || *stream == *asFreexlReads);
+    if (freexlFindsIt)
+        stream = asFreexlReads;
     if (!stream)
         return {};
+    if (!blankEmptyLabels(*stream) && freexlFindsIt)
+        return {isSoundWorkbookStream(*stream), std::nullopt};
     auto copy = compoundFile(u"Workbook", *stream);
     if (!copy)
         return {};

@@ -48,6 +48,13 @@ CASES = {
         ["3301010001", "学生%04d" % i, "11010519491231002X" if i % 2 else None, "70%d" % (i % 10)]
         for i in range(1, 61)
     ],
+    # Empty texts rather than empty cells, as web systems write students
+    # without an ID card.
+    "empty_texts": [
+        HEADER,
+        ["3301010001", "学生0001", "", ""],
+        ["3301010001", "学生0002", "11010519491231002X", "701"],
+    ],
     "quoted_id": [
         HEADER,
         ["A", "甲", '"110"', "一"],
