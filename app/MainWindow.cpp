@@ -63,6 +63,9 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
 
     m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, this);
     m_rosterPanel = new roster::RosterPanel(this, m_dialogs, this);
+    m_phoneLink->setRosterCheck([panel = m_rosterPanel](const QString& roster) {
+        return panel->confirmSend(roster);
+    });
     m_connectionPanel = new qr::ConnectionPanel(
         this, m_options.addresses ? m_options.addresses : qr::AddressSource(qr::lanAddresses), this);
     m_zoom = new QrZoom(this, OUTER_WIDTH, OUTER_HEIGHT);

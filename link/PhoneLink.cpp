@@ -369,6 +369,8 @@ void PhoneLink::sendRoster()
         m_dialogs->showMessage(m_window, QStringLiteral("手机未连接！"));
         return;
     }
+    if (m_rosterCheck && !m_rosterCheck(text))
+        return;
     const QString message = QStringLiteral("STAT||") + text + QStringLiteral("||END");
     const std::string gbk = platform::utf8ToGbk(message.toStdString());
     if (!m_commandServer->send(phone, QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size()))))

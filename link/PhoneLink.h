@@ -85,6 +85,11 @@ public:
         std::int64_t windowTime = 0;  // what showing it took the window thread
     };
 
+    // Asked with the roster once the box is not empty and a phone is
+    // connected, before anything is sent: false sends nothing. Without one
+    // the roster is sent as it stands.
+    void setRosterCheck(std::function<bool(const QString& roster)> check) { m_rosterCheck = std::move(check); }
+
     class Worker;
 
 Q_SIGNALS:
@@ -112,6 +117,7 @@ private:
     std::shared_ptr<const std::string> m_shownPhoto;
     std::uint64_t m_lastShown = 0;
     std::uint64_t m_shownTotal = 0;
+    std::function<bool(const QString& roster)> m_rosterCheck;
     std::unique_ptr<Worker> m_worker;
 };
 

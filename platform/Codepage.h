@@ -26,6 +26,10 @@ struct GbkConversion {
 };
 GbkConversion convertUtf8ToGbk(std::string_view utf8);
 
+// Whether GBK holds the character `cp`; utf8ToGbk() turns any other into
+// "?". Every character below U+0080 is held.
+bool gbkHolds(char32_t cp);
+
 // GBK to UTF-8. The input ends at its first zero byte. A lead byte whose trail
 // byte is missing at the end of the input is dropped (a character cut in half
 // by a length limit); any other byte pair GBK does not define becomes U+FFFD.

@@ -63,6 +63,12 @@ std::string gbkReplaceAll(std::string_view text, std::string_view needle,
     return out;
 }
 
+bool gbkHolds(char32_t cp)
+{
+    std::string bytes;
+    return cp < 0x80 || (cp != REPLACEMENT_CHARACTER && appendGbkCharacter(cp, bytes));
+}
+
 GbkConversion convertUtf8ToGbk(std::string_view utf8)
 {
     utf8 = untilNul(utf8);

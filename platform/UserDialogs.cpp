@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace velmora::platform {
 namespace {
@@ -22,6 +23,18 @@ void DesktopDialogs::showMessage(QWidget* parent, const QString& text)
     // the title bar.
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral(" "), text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool DesktopDialogs::askToProceed(QWidget* parent, const QString& text, const QString& proceed,
+                                  const QString& goBack)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral(" "), text, QMessageBox::NoButton, parent);
+    QPushButton* proceedButton = box.addButton(proceed, QMessageBox::AcceptRole);
+    QPushButton* backButton = box.addButton(goBack, QMessageBox::RejectRole);
+    box.setDefaultButton(backButton);
+    box.setEscapeButton(backButton);
+    box.exec();
+    return box.clickedButton() == proceedButton;
 }
 
 QString DesktopDialogs::askSaveFile(QWidget* parent, const QString& pattern)

@@ -16,6 +16,12 @@ public:
     // returns when the user has closed it.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
 
+    // A message box with two buttons and no title of the program's own:
+    // true when the user chose `proceed`, false for `goBack` or on closing
+    // the box, which is also the choice of the Enter key.
+    virtual bool askToProceed(QWidget* parent, const QString& text, const QString& proceed,
+                              const QString& goBack) = 0;
+
     // The save dialog for one kind of file, `pattern` such as "*.xls". The
     // dialog appends the pattern's extension to a name typed without one and
     // asks before replacing an existing file. Returns the path, or "".
@@ -35,6 +41,8 @@ public:
 class DesktopDialogs final : public UserDialogs {
 public:
     void showMessage(QWidget* parent, const QString& text) override;
+    bool askToProceed(QWidget* parent, const QString& text, const QString& proceed,
+                      const QString& goBack) override;
     QString askSaveFile(QWidget* parent, const QString& pattern) override;
     QString askOpenFile(QWidget* parent, const QString& pattern) override;
     QString askFolder(QWidget* parent, const QString& title,

@@ -15,12 +15,8 @@ class Reader {
 public:
     explicit Reader(const std::vector<std::uint8_t>& file) : m_file(file) {}
 
-    std::uint16_t u16(std::size_t at) const { return std::uint16_t(m_file[at] | m_file[at + 1] << 8); }
-    std::uint32_t u32(std::size_t at) const
-    {
-        return std::uint32_t(m_file[at]) | std::uint32_t(m_file[at + 1]) << 8
-            | std::uint32_t(m_file[at + 2]) << 16 | std::uint32_t(m_file[at + 3]) << 24;
-    }
+    std::uint16_t u16(std::size_t at) const { return cfb::u16(m_file, at); }
+    std::uint32_t u32(std::size_t at) const { return cfb::u32(m_file, at); }
     const std::vector<std::uint8_t>& bytes() const { return m_file; }
 
 private:
@@ -143,24 +139,24 @@ bool entryNamed(const Reader& in, std::size_t entry, const char* name)
 // FreeXL looks for the Workbook only in the first directory sector and
 // converts each name on the way there: an empty name makes it write past a
 // zero-length buffer. The mini stream it uses is the last "Root Entry"
-// before the Workbook; without one it would use values it never set.
-bool findWorkbook(const Reader& in, const Layout& layout, StreamEntry& workbook, StreamEntry& root)
+// before the Workbook; without one (writers may name the root otherwise) it
+// would use values it never set, which matters only for a Workbook in the
+// mini stream.
+bool findWorkbook(const Reader& in, const Layout& layout, StreamEntry& workbook,
+                  std::optional<StreamEntry>& root)
 {
     std::size_t at = 0;
     if (!sectorOffset(layout, in.u32(0x30), at))
         return false;
-    bool haveRoot = false;
     for (std::size_t entry = at; entry < at + layout.sectorSize; entry += DIRECTORY_ENTRY_SIZE) {
         if (in.u16(entry + 0x40) < 2)
             return false;
         const StreamEntry found{in.u32(entry + 0x74), in.u32(entry + 0x78)};
-        if (entryNamed(in, entry, "Root Entry")) {
+        if (entryNamed(in, entry, "Root Entry"))
             root = found;
-            haveRoot = true;
-        }
         if (entryNamed(in, entry, "Workbook") || entryNamed(in, entry, "Book")) {
             workbook = found;
-            return haveRoot;
+            return true;
         }
     }
     return false;
@@ -209,7 +205,7 @@ std::optional<std::vector<std::uint8_t>> workbookStreamOf(const std::vector<std:
         return std::nullopt;
     layout.sectorCount = static_cast<std::uint32_t>((file.size() - firstSector) / layout.sectorSize);
     StreamEntry workbook;
-    StreamEntry root;
+    std::optional<StreamEntry> root;
     if (!readFat(in, layout) || !directoryIsSound(in, layout, in.u32(0x30))
         || !findWorkbook(in, layout, workbook, root) || workbook.size == 0)
         return std::nullopt;
@@ -222,9 +218,9 @@ std::optional<std::vector<std::uint8_t>> workbookStreamOf(const std::vector<std:
     // A small Workbook lives in the mini stream. FreeXL reads it from the
     // mini stream's first byte whatever its start, and as far as its size
     // says, inside a buffer only as long as the mini stream.
-    if (workbook.start != 0 || root.size == 0 || workbook.size > root.size)
+    if (!root || workbook.start != 0 || root->size == 0 || workbook.size > root->size)
         return std::nullopt;
-    auto mini = chainBytes(in, layout, root);
+    auto mini = chainBytes(in, layout, *root);
     if (mini)
         mini->resize(workbook.size);
     return mini;

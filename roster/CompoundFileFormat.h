@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace velmora::roster::cfb {
 
@@ -19,5 +20,16 @@ inline constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
 inline constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;
 inline constexpr std::uint32_t FREESECT = 0xFFFFFFFF;
 inline constexpr std::uint32_t NOSTREAM = 0xFFFFFFFF;
+
+// Little-endian fields of a compound file; `at` + width must lie inside it.
+inline std::uint16_t u16(const std::vector<std::uint8_t>& file, std::size_t at)
+{
+    return static_cast<std::uint16_t>(file[at] | file[at + 1] << 8);
+}
+inline std::uint32_t u32(const std::vector<std::uint8_t>& file, std::size_t at)
+{
+    return std::uint32_t(file[at]) | std::uint32_t(file[at + 1]) << 8
+        | std::uint32_t(file[at + 2]) << 16 | std::uint32_t(file[at + 3]) << 24;
+}
 
 } // namespace velmora::roster::cfb

@@ -1,76 +1,102 @@
 #include "roster/RosterCleanup.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace velmora::roster {
 namespace {
 
 constexpr char TAB = '\t';
 constexpr char QUOTE = '"';
+constexpr char CR = '\r';
+constexpr char LF = '\n';
+constexpr char BLANK = ' ';
 
-// Every step only removes characters, so the text is carried together with
-// the original offset of each of its bytes; the caret is then mapped by
-// counting the surviving bytes in front of it.
-struct TrackedText {
-    std::string bytes;
-    std::vector<std::size_t> origin;
+bool isLineBreak(char c) { return c == CR || c == LF; }
 
-    void keepOnly(const std::vector<bool>& drop)
+// The cleaned text with the caret carried along: the caret's new offset is
+// the number of kept bytes that stood in front of it.
+class CleanText {
+public:
+    CleanText(std::size_t size, std::size_t caret) : m_caret(caret) { m_text.reserve(size); }
+
+    // Keeps `c` for the input byte at `origin`.
+    void keep(char c, std::size_t origin)
     {
-        std::string keptBytes;
-        std::vector<std::size_t> keptOrigin;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            if (!drop[i]) {
-                keptBytes.push_back(bytes[i]);
-                keptOrigin.push_back(origin[i]);
-            }
-        }
-        bytes = std::move(keptBytes);
-        origin = std::move(keptOrigin);
+        m_text.push_back(c);
+        if (origin < m_caret)
+            ++m_caretAfter;
     }
+    CleanedRoster take() { return {std::move(m_text), m_caretAfter}; }
+
+private:
+    std::string m_text;
+    std::size_t m_caret;
+    std::size_t m_caretAfter = 0;
 };
 
-// Removes the bytes at offsets [from, to) of every left-to-right,
-// non-overlapping occurrence of `needle`.
-void removeFromEach(TrackedText& text, std::string_view needle, std::size_t from, std::size_t to)
+// The closing quote of the field whose opening quote is at `open`: the next
+// quote that is not doubled. npos when there is none, in which case the
+// opening quote is no quoted field's (a quote the user typed).
+std::size_t closingQuote(std::string_view text, std::size_t open)
 {
-    std::vector<bool> drop(text.bytes.size(), false);
-    std::size_t pos = text.bytes.find(needle);
-    while (pos != std::string::npos) {
-        std::fill(drop.begin() + static_cast<std::ptrdiff_t>(pos + from),
-                  drop.begin() + static_cast<std::ptrdiff_t>(pos + to), true);
-        pos = text.bytes.find(needle, pos + needle.size());
+    for (std::size_t pos = open + 1; pos < text.size(); ++pos) {
+        if (text[pos] != QUOTE)
+            continue;
+        if (pos + 1 < text.size() && text[pos + 1] == QUOTE)
+            ++pos;
+        else
+            return pos;
     }
-    text.keepOnly(drop);
+    return std::string_view::npos;
+}
+
+// The value between a quoted field's quotes, [from, to): TABs in front of the
+// value are dropped (the spreadsheet quoted the cell for them), other TABs
+// and line breaks (CR LF counted once) become blanks, quotes go.
+void keepQuotedValue(std::string_view text, std::size_t from, std::size_t to, CleanText& out)
+{
+    std::size_t pos = from;
+    while (pos < to && text[pos] == TAB)
+        ++pos;
+    for (; pos < to; ++pos) {
+        const char c = text[pos];
+        if (c == QUOTE)
+            continue;
+        if (c == TAB || isLineBreak(c)) {
+            out.keep(BLANK, pos);
+            if (c == CR && pos + 1 < to && text[pos + 1] == LF)
+                ++pos;
+            continue;
+        }
+        out.keep(c, pos);
+    }
 }
 
 } // namespace
 
 std::optional<CleanedRoster> cleanUpRoster(std::string_view text, std::size_t cursor)
 {
-    static constexpr std::string_view TAB_QUOTE = "\t\"";
-    if (text.find(TAB_QUOTE) == std::string_view::npos)
+    if (text.find("\t\"") == std::string_view::npos)
         return std::nullopt;
 
-    TrackedText tracked{std::string(text), {}};
-    tracked.origin.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        tracked.origin[i] = i;
-
-    removeFromEach(tracked, "\r\n\"\t", 2, 4);
-    if (tracked.bytes.size() >= 2 && tracked.bytes[0] == QUOTE && tracked.bytes[1] == TAB) {
-        std::vector<bool> drop(tracked.bytes.size(), false);
-        drop[0] = drop[1] = true;
-        tracked.keepOnly(drop);
+    CleanText out(text.size(), std::min(cursor, text.size()));
+    bool fieldStart = true;
+    for (std::size_t pos = 0; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (fieldStart && c == QUOTE) {
+            const std::size_t close = closingQuote(text, pos);
+            if (close != std::string_view::npos) {
+                keepQuotedValue(text, pos + 1, close, out);
+                pos = close;
+                fieldStart = false;
+                continue;
+            }
+        }
+        fieldStart = c == TAB || isLineBreak(c);
+        if (c != QUOTE)
+            out.keep(c, pos);
     }
-    removeFromEach(tracked, TAB_QUOTE, 0, 2);
-    removeFromEach(tracked, "\"", 0, 1);
-
-    const std::size_t caret = std::min(cursor, text.size());
-    const auto kept = std::lower_bound(tracked.origin.begin(), tracked.origin.end(), caret);
-    return CleanedRoster{std::move(tracked.bytes),
-                         static_cast<std::size_t>(kept - tracked.origin.begin())};
+    return out.take();
 }
 
 } // namespace velmora::roster

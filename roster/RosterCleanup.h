@@ -1,8 +1,9 @@
 #pragma once
 
 // The clean-up of the roster box after the user's own edits. A spreadsheet's
-// copy delivers a cell whose text begins with a TAB as quote, TAB, value,
-// quote; the clean-up turns such fields back into plain ones.
+// copy puts a cell in quotes when its text holds a line break or a TAB, or
+// begins with one; the clean-up turns such fields back into plain ones, so
+// that every student stays one line of four fields.
 
 #include <cstddef>
 #include <optional>
@@ -16,18 +17,21 @@ struct CleanedRoster {
     std::size_t cursor;   // the caret's new byte offset into `text`
 };
 
-// Runs the four clean-up steps over `text` (the box's CR LF text, GBK or
-// UTF-8: TAB, quote, CR and LF never occur as a trail byte of either):
-//  1. no TAB directly followed by a quote anywhere: nothing happens;
-//  2. every CR LF quote TAB becomes CR LF;
-//  3. a leading quote TAB is removed;
-//  4. every TAB directly followed by a quote is removed with that quote, then
-//     every remaining quote is removed.
-// Each replacement scans left to right and never re-scans what it produced.
+// Cleans `text` (the box's CR LF text, GBK or UTF-8: TAB, quote, CR and LF
+// never occur as a trail byte of either) when it holds a TAB directly
+// followed by a quote; any other text is left as it stands. The text is read
+// as a spreadsheet writes its copies: a field (at the start of the text or
+// of a line, or after a TAB) that begins with a quote runs to its closing
+// quote, a doubled quote not closing it, and may hold TABs and line breaks.
+// Inside it, TABs in front of the value are dropped, other TABs and line
+// breaks (CR LF, CR or LF) become one blank each. Then every quote in the
+// text is removed. A quote without a closing one opens no field. TABs
+// between fields and line breaks between rows are never removed, and the
+// text never grows.
 // `cursor` is the caret's byte offset into `text` (clamped to its size); the
 // result keeps the caret behind the same character it followed, or where the
 // removed characters stood, so that after a paste it stays at the end of what
-// was pasted. Returns nullopt when step 1 leaves the text untouched.
+// was pasted. Returns nullopt when the text is left untouched.
 std::optional<CleanedRoster> cleanUpRoster(std::string_view text, std::size_t cursor);
 
 } // namespace velmora::roster

@@ -3,12 +3,15 @@
 #include "widgets/CrlfTextEdit.h"
 #include "platform/Codepage.h"
 #include "platform/UserDialogs.h"
+#include "roster/RosterCheck.h"
 #include "roster/RosterCleanup.h"
 #include "roster/RosterImport.h"
 #include "roster/TemplateExport.h"
 #include "roster/XlsWorkbook.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <exception>
@@ -17,6 +20,8 @@ namespace velmora::roster {
 namespace {
 
 const QString XLS_PATTERN = QStringLiteral("*.xls");
+const QString SEND_ANYWAY = QStringLiteral("仍然发送");
+const QString GO_BACK = QStringLiteral("返回修改");
 
 // The editor counts a line break as one character; the roster text holds
 // CR LF. Both conversions go through the prefix in front of the caret.
@@ -65,6 +70,27 @@ void RosterPanel::cleanUp()
     cursor.setPosition(caretInEditor(cleaned->text, cleaned->cursor));
     box->setTextCursor(cursor);
     box->ensureCursorVisible();
+}
+
+bool RosterPanel::confirmSend(const QString& roster)
+{
+    const std::vector<RowFinding> findings = checkRoster(roster.toStdString());
+    if (findings.empty())
+        return true;
+    const QString message = QString::fromStdString(rosterCheckMessage(findings))
+        + QStringLiteral("\n\n可以仍然发送，或返回名册框改好后再发送。");
+    if (m_dialogs->askToProceed(m_window, message, SEND_ANYWAY, GO_BACK))
+        return true;
+    // Back in the box, at the start of the first row to mend.
+    if (widgets::CrlfTextEdit* box = rosterBox()) {
+        const QTextBlock row = box->document()->findBlockByNumber(static_cast<int>(findings.front().line) - 1);
+        if (row.isValid()) {
+            box->setTextCursor(QTextCursor(row));
+            box->ensureCursorVisible();
+        }
+        box->setFocus();
+    }
+    return false;
 }
 
 void RosterPanel::exportTemplate()

@@ -18,6 +18,12 @@ public:
     RosterPanel(QWidget* window, platform::UserDialogs* dialogs, QObject* parent = nullptr);
     ~RosterPanel() override;
 
+    // Before the roster goes to the phone: true at once for a clean roster;
+    // otherwise one message box lists the faulty rows and the user sends
+    // anyway (true) or goes back to the box (false), whose caret then stands
+    // at the start of the first faulty row.
+    bool confirmSend(const QString& roster);
+
 public Q_SLOTS:
     // The user changed the text of 编辑框2: removes a spreadsheet copy's
     // quotes and keeps the caret behind what the user typed or pasted.

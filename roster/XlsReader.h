@@ -15,6 +15,10 @@ namespace velmora::roster {
 // times as "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS". Empty cells are
 // left out; formats are not read. Returns nullopt when the file is missing,
 // is no BIFF workbook, is protected by a password, or has no worksheet.
+// A workbook whose container FreeXL would misread (a Workbook stream in the
+// mini stream away from its start, for one) is read from a fresh container
+// around its Workbook stream, a file in the system's temporary folder that
+// is removed again before this returns.
 std::optional<Worksheet> readFirstWorksheet(const std::string& path);
 
 // A number in the General format: integers below 10^15 in full digits,

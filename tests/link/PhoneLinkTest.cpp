@@ -147,13 +147,14 @@ private Q_SLOTS:
         Phone second = connectPhone(false);
         QVERIFY(first.command && second.command);
         control<widgets::CrlfTextEdit>(u"编辑框2")->setCrlfText(
-            QStringLiteral("1234\t张三\t110101200001011234\t01\r\n1234\t李四\t\t02"));
+            QStringLiteral("1234\t张三\t110101200001011232\t01\r\n1234\t李四\t\t02"));
         m_dialogs.messages.clear();
         send->click();
         QVERIFY(m_dialogs.messages.isEmpty());
+        QVERIFY(m_dialogs.questions.isEmpty()); // a clean roster goes without a question
         // GBK bytes from Python's codec: 张三 D5 C5 C8 FD, 李四 C0 EE CB C4.
         const QByteArray expected = QByteArray("STAT||1234\t") + "\xD5\xC5\xC8\xFD"
-            + "\t110101200001011234\t01\r\n1234\t" + "\xC0\xEE\xCB\xC4" + "\t\t02||END";
+            + "\t110101200001011232\t01\r\n1234\t" + "\xC0\xEE\xCB\xC4" + "\t\t02||END";
         QByteArray received;
         while (received.size() < expected.size() && second.command->waitForReadyRead(5000))
             received += second.command->readAll();
@@ -164,6 +165,33 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return !m_window->commandServer()->isConnected(second.client); }, 5000));
         send->click();
         QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("手机未连接！")});
+    }
+
+    // A roster with faulty rows is sent only when the user says so after
+    // seeing them; going back to the box sends nothing and puts the caret on
+    // the first faulty row.
+    void faultyRosterAsksBeforeSending()
+    {
+        Phone phone = connectPhone(false);
+        QVERIFY(phone.command);
+        auto* box = control<widgets::CrlfTextEdit>(u"编辑框2");
+        box->setCrlfText(QStringLiteral("1234\t李四\t\t01\r\n1234\t张三\t3.30101E+17\t01\r\n"));
+        control<QPushButton>(u"按钮1")->click();
+        QCOMPARE(m_dialogs.questions.size(), 1);
+        QVERIFY(m_dialogs.questions.first().contains(QStringLiteral("\n第2行 张三：身份证号“3.30101E+17”")));
+        QVERIFY(!phone.command->waitForReadyRead(100));
+        QCOMPARE(box->textCursor().blockNumber(), 1);
+        QCOMPARE(box->textCursor().positionInBlock(), 0);
+
+        m_dialogs.answers.enqueue(QStringLiteral("仍然发送"));
+        control<QPushButton>(u"按钮1")->click();
+        const QByteArray expected = QByteArray("STAT||1234\t") + "\xC0\xEE\xCB\xC4" + "\t\t01\r\n1234\t"
+            + "\xD5\xC5\xC8\xFD" + "\t3.30101E+17\t01\r\n||END";
+        QByteArray received;
+        while (received.size() < expected.size() && phone.command->waitForReadyRead(5000))
+            received += phone.command->readAll();
+        QCOMPARE(received, expected);
+        QVERIFY(m_dialogs.messages.isEmpty());
     }
 
     // Name messages cut into odd pieces, each piece read on its own.

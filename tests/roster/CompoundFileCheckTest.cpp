@@ -99,6 +99,32 @@ INSTANTIATE_TEST_SUITE_P(Table, DamagedContainer, testing::Values(
     }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// What writers do differently without harm must not be refused: a root entry
+// named otherwise (SheetJS names it "R"), any minor version.
+class HarmlessVariation : public testing::TestWithParam<Damage> {};
+
+TEST_P(HarmlessVariation, IsReadAsTheTemplate)
+{
+    Bytes file = templateBytes();
+    GetParam().apply(file);
+    EXPECT_TRUE(isSoundCompoundFile(file));
+    ScratchDir dir;
+    velmora::test::writeText(dir.file("v.xls"), std::string(file.begin(), file.end()));
+    const auto sheet = readFirstWorksheet(dir.file("v.xls"));
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_EQ(sheet->size(), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HarmlessVariation, testing::Values(
+    Damage{"rootNamedR", [](Bytes& f) {
+        std::fill(f.begin() + std::ptrdiff_t(directoryOffset(f)), f.begin() + std::ptrdiff_t(directoryOffset(f) + 64), 0);
+        f[directoryOffset(f)] = 'R';
+        f[directoryOffset(f) + 0x40] = 4;
+    }},
+    Damage{"minorVersion3B", [](Bytes& f) { f[0x18] = 0x3B; }},
+    Damage{"minorVersion0", [](Bytes& f) { f[0x18] = 0; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(CompoundFileCheck, AcceptsWorkbooksOfOtherWriters)
 {
     ScratchDir dir;

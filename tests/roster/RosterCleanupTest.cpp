@@ -27,7 +27,7 @@ const CleanupCase CASES[] = {
     {"quoted_field_mid_line", "code\tname\t\"\tid\"\tclass\r\n", AT_END,
      "code\tname\tid\tclass\r\n", AT_END},
     // A quoted first field is only cleaned because the text elsewhere holds a
-    // TAB followed by a quote: at the start (step 3), after CR LF (step 2).
+    // TAB followed by a quote: at the start of the text and after CR LF.
     {"quoted_first_fields", "\"\tA01\"\t张三\t\"\t110\"\t1班\r\n\"\tA02\"\t李四\t120\t2班\r\n", AT_END,
      "A01\t张三\t110\t1班\r\nA02\t李四\t120\t2班\r\n", AT_END},
     // Without a TAB directly followed by a quote nothing may change, even
@@ -37,21 +37,35 @@ const CleanupCase CASES[] = {
     {"plain_roster", "A01\t张三\t110\t1班\r\n", AT_END, std::nullopt, 0},
     // Once the clean-up runs every quote goes, names included.
     {"quotes_in_names_removed", "A\t王\"小\"明\t\"\tid\"\t1\r\n", AT_END, "A\t王小明\tid\t1\r\n", AT_END},
-    // Typing a quote after a TAB removes both; the caret stays where the TAB was.
-    {"typed_quote_after_tab", "A\tB\t\"", AT_END, "A\tB", AT_END},
-    {"typed_quote_mid_text", "A\t\"B\r\nC", 3, "AB\r\nC", 1},
+    // A quote the user types after a TAB opens no field: it goes, and the
+    // TAB stays, so the fields on either side are not glued together.
+    {"typed_quote_after_tab", "A\tB\t\"", AT_END, "A\tB\t", AT_END},
+    {"typed_quote_mid_text", "A\t\"B\r\nC", 3, "A\tB\r\nC", 2},
     // A paste in the middle: the caret stays behind the cleaned paste, in
     // front of the text that followed it.
     {"paste_in_middle", "head\r\na\t\"\tb\"\tc\r\ntail", 16, "head\r\na\tb\tc\r\ntail", 13},
-    // Replacements never re-scan what they produced: after CR LF quote TAB
-    // became CR LF, the next quote TAB is not taken for another one.
-    {"no_rescan_after_line_break", "x\t\"\r\n\"\t\"\ty", AT_END, "x\r\n\ty", AT_END},
-    {"no_rescan_tab_tab_quote", "a\t\t\"b", AT_END, "a\tb", AT_END},
-    // CR LF quote TAB without the closing quote: the line break keeps, the
-    // quote and TAB after it go, and so does the TAB in front of a quote.
-    {"line_start_quote_tab", "a\t\"b\r\n\"\tc", AT_END, "ab\r\nc", AT_END},
+    // Spreadsheet copies (Excel, WPS, LibreOffice alike) quote a cell that
+    // holds a line break or a TAB, doubling its own quotes. The box shows
+    // the cell's line break as CR LF. Before, the TAB in front of every
+    // quoted cell went: code and name glued, one student split in two rows.
+    {"copy_cell_with_line_break", "3301010001\t\"学生0007\r\n(转)\"\t330101201001010007\t700\r\n", AT_END,
+     "3301010001\t学生0007 (转)\t330101201001010007\t700\r\n", AT_END},
+    {"copy_cell_with_lf_only", "A\t\"x\ny\"\tB\r\n", AT_END, "A\tx y\tB\r\n", AT_END},
+    {"copy_cell_with_tab", "A\t\"x\ty\"\tB\r\n", AT_END, "A\tx y\tB\r\n", AT_END},
+    // A doubled quote does not close the cell: the line break after it is
+    // still the cell's.
+    {"copy_cell_with_quotes", "A\t\"说\"\"你好\"\"\r\n再见\"\tB\r\n", AT_END, "A\t说你好 再见\tB\r\n", AT_END},
+    {"copy_quoted_first_field", "\"x\r\ny\"\tB\tC\tD\r\nE\t\"\tF\"\tG\tH\r\n", AT_END,
+     "x y\tB\tC\tD\r\nE\tF\tG\tH\r\n", AT_END},
+    {"copy_quoted_last_field", "A\tB\tC\t\"x\r\ny\"\r\nE\tF\tG\tH\r\n", AT_END,
+     "A\tB\tC\tx y\r\nE\tF\tG\tH\r\n", AT_END},
+    {"copy_last_row_without_break", "A\tB\tC\t\"x\r\ny\"", AT_END, "A\tB\tC\tx y", AT_END},
+    {"copy_empty_quoted_cell", "A\t\"\"\tC\r\n", AT_END, "A\t\tC\r\n", AT_END},
+    // The caret inside a cell that lost its line break stays behind the
+    // same character.
+    {"caret_inside_quoted_cell", "A\t\"x\r\ny\"\tB", 7, "A\tx y\tB", 5},
     // A caret beyond the text is clamped to its end.
-    {"caret_beyond_end", "a\t\"b", 99, "ab", AT_END},
+    {"caret_beyond_end", "a\t\"b", 99, "a\tb", AT_END},
 };
 
 class CleanupTable : public testing::TestWithParam<CleanupCase> {};

@@ -13,10 +13,17 @@ namespace velmora::test {
 class FakeDialogs final : public platform::UserDialogs {
 public:
     QStringList messages;       // texts of the message boxes shown
-    QStringList questions;      // "save *.xls", "open *.xls", "folder <title> <start>"
+    QStringList questions;      // "save *.xls", "open *.xls", "folder <title> <start>",
+                                // "proceed <text>"
     QQueue<QString> answers;    // next paths or folders to answer with
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
+    // Proceeds when the next answer is the `proceed` button's text.
+    bool askToProceed(QWidget*, const QString& text, const QString& proceed, const QString&) override
+    {
+        questions << QStringLiteral("proceed ") + text;
+        return next() == proceed;
+    }
     QString askSaveFile(QWidget*, const QString& pattern) override
     {
         questions << QStringLiteral("save ") + pattern;

@@ -43,6 +43,18 @@ CASES = {
         HEADER + ["备注"],
         ["A", "张\n三", "1\t2", "一\r\n二", "ignored"],
     ],
+    # Too many rows for the mini stream in any writer's workbook.
+    "sixty_students": [HEADER] + [
+        ["3301010001", "学生%04d" % i, "11010519491231002X" if i % 2 else None, "70%d" % (i % 10)]
+        for i in range(1, 61)
+    ],
+    # Empty texts rather than empty cells, as web systems write students
+    # without an ID card.
+    "empty_texts": [
+        HEADER,
+        ["3301010001", "学生0001", "", ""],
+        ["3301010001", "学生0002", "11010519491231002X", "701"],
+    ],
     "quoted_id": [
         HEADER,
         ["A", "甲", '"110"', "一"],
