@@ -3,6 +3,7 @@
 // and a photo reported stored is there, whole.
 
 #include "link/PhotoStore.h"
+#include "platform/Codepage.h"
 
 #include <unistd.h>
 
@@ -102,6 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (listed.status == velmora::link::StoreResult::Status::Stored && !checkTree(box, ""))
         std::abort();
+    // The name as the phone's UTF-8: one holding characters GBK lacks is
+    // filed under its own characters, and must stay inside all the same.
+    const velmora::platform::GbkConversion converted = velmora::platform::convertUtf8ToGbk(name);
+    if (converted.missingCharacters && !converted.invalidUtf8) {
+        const velmora::link::PhotoName rare(converted.gbk, std::string(name));
+        const auto own = velmora::link::storePhoto(box.receive, rare, photo);
+        if (own.status == velmora::link::StoreResult::Status::Stored && !checkTree(box, photo))
+            std::abort();
+    }
     checkTree(box, photo);
     for (const auto& child : fs::directory_iterator(box.receive))
         fs::remove_all(child.path());

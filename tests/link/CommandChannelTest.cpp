@@ -25,6 +25,8 @@ struct MessageCase {
     std::string photoName;          // GBK
     std::vector<std::string> names; // GBK
     std::size_t leftInBuffer;
+    std::string unicode = {};       // UTF-8, kept when GBK lacks a character
+    std::vector<std::string> taken = {}; // GBK, when one piece brought several
 };
 
 void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
@@ -45,6 +47,13 @@ TEST_P(NameMessageTable, TakesTheName)
     EXPECT_EQ(channel.currentPhotoName(), c.photoName);
     EXPECT_EQ(channel.nameList(), c.names);
     EXPECT_EQ(channel.bufferedBytes(), c.leftInBuffer);
+    EXPECT_EQ(channel.currentName().unicode, c.unicode);
+    if (!c.taken.empty()) {
+        std::vector<std::string> taken;
+        for (const auto& name : channel.takenNames())
+            taken.push_back(name.gbk);
+        EXPECT_EQ(taken, c.taken);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, NameMessageTable, testing::Values(
@@ -66,7 +75,12 @@ INSTANTIATE_TEST_SUITE_P(Messages, NameMessageTable, testing::Values(
     // 丼 ends in "S": 81 53 "TAT||" holds "STAT||" byte-wise, but no marker.
     MessageCase{"STrailIsNoMarker", {"\xE4\xB8\xBCTAT||x"}, Outcome::Waiting, "", {}, 9},
     MessageCase{"InvalidUtf8BecomesQuestionMark", {"STAT||%FF.jpg"}, Outcome::NameTaken, "?.jpg", {"?.jpg"}, 0},
-    MessageCase{"NoGbkCharacterBecomesQuestionMark", {"STAT||\xF0\x9F\x98\x80.jpg"}, Outcome::NameTaken, "?.jpg", {"?.jpg"}, 0},
+    MessageCase{"NoGbkCharacterBecomesQuestionMark", {"STAT||\xF0\x9F\x98\x80.jpg"}, Outcome::NameTaken, "?.jpg", {"?.jpg"}, 0,
+                "\xF0\x9F\x98\x80.jpg"},
+    // 王䶮: 䶮 is outside GBK; the name keeps it for the file, GBK has "?".
+    MessageCase{"RareCharacterKept", {"STAT||%E7%8E%8B%E4%B6%AE.jpg"}, Outcome::NameTaken, "\xCD\xF5?.jpg",
+                {"\xCD\xF5?.jpg"}, 0, "\xE7\x8E\x8B\xE4\xB6\xAE.jpg"},
+    MessageCase{"TwoMessagesInOnePiece", {"STAT||aSTAT||STAT||b"}, Outcome::NameTaken, "b", {"b"}, 0, "", {"a", "b"}},
     MessageCase{"ZeroEscapeDropped", {"STAT||a%00b"}, Outcome::NameTaken, "ab", {"ab"}, 0},
     MessageCase{"EmptyName", {"STAT||"}, Outcome::NameTaken, "", {}, 0},
     MessageCase{"EmptyParts", {"STAT||a||||b||"}, Outcome::NameTaken, "a||||b||", {"a", "", "b", ""}, 0},

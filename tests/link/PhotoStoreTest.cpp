@@ -33,6 +33,7 @@ struct PlaceCase {
     std::string storedAt;           // UTF-8, relative to the receive directory
     std::string fileName;           // GBK, what the window shows
     std::string alsoMadeDirectory;  // UTF-8, "" for none
+    std::string unicodeName = {};   // UTF-8: the name's own form, where GBK lacks a character
 };
 
 void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
@@ -48,9 +49,12 @@ TEST_P(PlaceTable, StoresWhereTheNameSays)
     TempTree tree;
     const fs::path receive = tree.root() / "recv";
     fs::create_directory(receive);
-    const StoreResult result = storePhoto(receive, c.gbkName, "JPEG-BYTES");
+    const StoreResult result = storePhoto(receive, velmora::link::PhotoName(c.gbkName, c.unicodeName), "JPEG-BYTES");
     EXPECT_EQ(result.status, Status::Stored) << result.detail;
     EXPECT_EQ(result.fileName, c.fileName);
+    if (!c.unicodeName.empty()) { // 标签11 shows the name's own characters
+        EXPECT_EQ(result.shownName, c.unicodeName.substr(c.unicodeName.rfind('\\') + 1));
+    }
     EXPECT_EQ(TempTree::read(receive / utf8Path(c.storedAt)), "JPEG-BYTES");
     if (!c.alsoMadeDirectory.empty()) {
         EXPECT_TRUE(fs::is_directory(receive / utf8Path(c.alsoMadeDirectory)));
@@ -79,7 +83,14 @@ INSTANTIATE_TEST_SUITE_P(Names, PlaceTable, testing::Values(
     PlaceCase{"BackslashTrailLastLevel", "x\\\x81\x5C", "x/乗", "\x81\x5C", ""},
     PlaceCase{"UnderscoreTrail", "\x82\x5F.jpg", "俖.jpg", "\x82\x5F.jpg", ""},
     PlaceCase{"ForwardSlashLevel", "a/b.jpg", "a/b.jpg", "a/b.jpg", ""},
-    PlaceCase{"DotsInsideName", "a..b.jpg", "a..b.jpg", "a..b.jpg", ""}),
+    PlaceCase{"DotsInsideName", "a..b.jpg", "a..b.jpg", "a..b.jpg", ""},
+    // Students whose names hold characters GBK lacks (王䶮, 李𡒄): filed under
+    // their own characters, never as "王?.jpg", where two of them would meet.
+    PlaceCase{"RareCharacter", "\xC6\xDF\xC4\xEA\xBC\xB6\xD2\xBB\xB0\xE0\\\xCD\xF5?.jpg", "七年级一班/王䶮.jpg",
+              "\xCD\xF5?.jpg", "", "七年级一班\\王䶮.jpg"},
+    PlaceCase{"RareCharacterBeyondBmp", "\xC0\xEE?.jpg", "李𡒄.jpg", "\xC0\xEE?.jpg", "", "李𡒄.jpg"},
+    PlaceCase{"RareCharacterNoIdNumber", "\xCD\xF5?_1.jpg", "无身份证照片/王䶮_1.jpg", "\xCD\xF5?_1.jpg", "",
+              "王䶮_1.jpg"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
