@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
+#include "platform/Files.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/PhotoFiles.h"
 #include "tests/support/TestWindow.h"
@@ -280,6 +281,31 @@ private Q_SLOTS:
         Socket command = open(m_window->commandServer());
         QVERIFY(command);
         QVERIFY(sendName(*command, "whole.jpg"));
+    }
+
+    // Guards against a photo counted but never written: on a slow disk (a USB
+    // stick) photos wait for the writer, and closing the window then must
+    // write them all before the program ends.
+    void closingWritesWhatWaits()
+    {
+        constexpr int PHOTOS = 4;
+        Socket command = open(m_window->commandServer());
+        Socket photo = open(m_window->photoServer());
+        QVERIFY(command && photo);
+        platform::setWriteRateLimit(100'000);
+        QList<QByteArray> sent;
+        for (int i = 0; i < PHOTOS; ++i) {
+            sent.append(makeJpeg(800, 600, 20 + i));
+            QVERIFY(sendName(*command, "slow" + QByteArray::number(i) + ".jpg"));
+            photo->write(HEADER + sent.back());
+            photo->write(MARKER);
+            QVERIFY(QTest::qWaitFor([&] { return count() == QString::number(i + 1); }, WAIT_MS));
+        }
+        QVERIFY(m_window->findChild<link::PhoneLink*>()->lastShownCount() < PHOTOS);
+        m_window.reset();
+        platform::setWriteRateLimit(0);
+        for (int i = 0; i < PHOTOS; ++i)
+            QCOMPARE(readFile(goodDirectory() + QStringLiteral("slow%1.jpg").arg(i)), sent[i]);
     }
 
     void unwritableDirectoryShowsFailure_data()
