@@ -70,14 +70,23 @@ void PhotoChannel::append(std::string_view bytes, Outcome& out)
 void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
 {
     assert(photoEnd <= m_buffer.size());
-    if (!m_discarding) {
-        // Fewer than the header's bytes leave an empty photo.
-        const std::size_t start = std::min(HEADER_SIZE, photoEnd);
-        out.photos.emplace_back(m_buffer, start, photoEnd - start);
-        out.steps.push_back(Step::Completed);
-    }
     const std::size_t next = std::min(m_buffer.size(), photoEnd + END_MARKER.size());
-    m_buffer.erase(0, next);
+    if (!m_discarding) {
+        // The photo keeps the buffer's own bytes instead of a copy of them:
+        // a photo is megabytes, what follows its marker a few bytes at most.
+        // The next transfer's buffer is made as large up front.
+        std::string rest;
+        rest.reserve(m_buffer.capacity());
+        rest.assign(m_buffer, next);
+        m_buffer.resize(photoEnd);
+        // Fewer than the header's bytes leave an empty photo.
+        m_buffer.erase(0, std::min(HEADER_SIZE, photoEnd));
+        out.photos.push_back(std::move(m_buffer));
+        out.steps.push_back(Step::Completed);
+        m_buffer = std::move(rest);
+    } else {
+        m_buffer.erase(0, next);
+    }
     if (!m_buffer.empty())
         out.steps.push_back(Step::Began);
     m_scanFrom = 0;

@@ -34,6 +34,10 @@ public:
         if ((shift != 9 && shift != 12) || u16(m_file, 0x20) != 6)
             return false;
         m_sectorSize = std::size_t(1) << shift;
+        // A file shorter than its own header sector has no sectors at all
+        // (the count would wrap round and let any sector number through).
+        if (m_file.size() < 2 * m_sectorSize)
+            return false;
         m_sectorCount = m_file.size() / m_sectorSize - 1;   // the header takes the first
         return readFat();
     }
