@@ -14,6 +14,7 @@
 #include <QLoggingCategory>
 #include <QPalette>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <exception>
@@ -54,10 +55,6 @@ std::string_view bytesOf(const QByteArray& bytes)
     return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-QString fromGbk(const std::string& gbk)
-{
-    return QString::fromStdString(platform::gbkToUtf8(gbk));
-}
 
 // The photo decoded no larger than the preview box, aspect kept: decoding a
 // 12-megapixel photo at full size takes far longer and holds far more.
@@ -105,11 +102,12 @@ public:
         return m_phoneAddress;
     }
     // Stops the channels for good; returns once no round is under way any
-    // more, so that nothing new reaches the writer.
+    // more and the photos still waiting for a late name have gone to the
+    // writer, so that nothing new reaches it.
     void stopTaking()
     {
         m_stopped = true;
-        QMetaObject::invokeMethod(m_context, [] {}, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(m_context, [this] { settle(true); }, Qt::BlockingQueuedConnection);
     }
     bool finish(std::chrono::milliseconds bound) { return m_writer.finish(bound); }
     void abandon() { m_writer.abandon(); }
@@ -201,9 +199,10 @@ private:
     void takeCommandPiece(const QString& client, const QByteArray& piece, PhoneLinkSession::Millis now)
     {
         const auto result = m_session.takeCommandPiece(client.toStdString(), bytesOf(piece), receiveDirectory(), now);
-        if (result.outcome == CommandChannel::Outcome::NameTaken)
-            qCDebug(lcPhoneLink) << "name message from" << client << ":"
-                                 << fromGbk(m_session.commandChannel().currentPhotoName());
+        if (result.outcome == CommandChannel::Outcome::NameTaken) {
+            for (const PhotoName& name : m_session.commandChannel().takenNames())
+                qCDebug(lcPhoneLink) << "name message from" << client << ":" << QString::fromStdString(name.shown());
+        }
         if (result.outcome == CommandChannel::Outcome::BufferDropped)
             qCWarning(lcPhoneLink) << "command bytes from" << client << "dropped: no name message within"
                                    << CommandChannel::DEFAULT_BUFFER_LIMIT << "bytes";
@@ -238,14 +237,24 @@ private:
         }
     }
 
-    void settle()
+    // Network thread. A photo waiting for a late name is looked at again
+    // once that name can no longer come.
+    void settle(bool all = false)
     {
-        for (StoreJob& job : m_session.settle()) {
+        auto jobs = all ? m_session.settle() : m_session.settle(steadyMillis());
+        for (StoreJob& job : jobs) {
             if (job.kind == StoreJob::Kind::Photo) {
                 std::lock_guard lock(m_mutex);
                 m_pieceTimes[job.count] = m_pieceTaken;
             }
             m_writer.push(std::move(job));
+        }
+        if (m_session.jobsWaiting() && !m_settleScheduled) {
+            m_settleScheduled = true;
+            QTimer::singleShot(PhotoNaming::QUIET_MS + 5, m_context, [this] {
+                m_settleScheduled = false;
+                settle();
+            });
         }
     }
 
@@ -268,6 +277,8 @@ private:
                 m_pieceTimes.erase(found);
             }
         }
+        qCDebug(lcPhoneLink) << "photo" << job.count << ":" << job.photo.size() << "bytes,"
+                             << QString::fromStdString(result.shownName);
         if (!result.ok())
             qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(result.detail);
         // Decoding takes longer than storing; while a burst waits, the box
@@ -299,6 +310,7 @@ private:
     std::uint64_t m_commandBytes = 0;
     std::uint64_t m_photoBytes = 0;
     mutable bool m_heldBack = false;
+    bool m_settleScheduled = false;
     std::atomic<bool> m_stopped{false};
     std::chrono::steady_clock::time_point m_lastDecode; // writer thread only
     mutable std::mutex m_mutex;

@@ -79,7 +79,7 @@ PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
         job.count = ++m_photoCount;
         job.receiveDirectory = receiveDirectory;
         job.photo = std::move(taken.photos[next++]);
-        std::optional<PhotoNaming::TransferId> transfer = m_naming.transferEnded(connection);
+        std::optional<PhotoNaming::TransferId> transfer = m_naming.transferEnded(connection, now);
         if (!transfer)
             job.name = m_naming.currentName();
         result.counted.push_back(job.count);
@@ -95,16 +95,20 @@ PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
     return result;
 }
 
-std::vector<StoreJob> PhoneLinkSession::settle()
+std::vector<StoreJob> PhoneLinkSession::settle(Millis now)
 {
     std::vector<StoreJob> jobs;
-    jobs.reserve(m_jobs.size());
-    for (Pending& pending : m_jobs) {
+    std::size_t done = 0;
+    for (; done < m_jobs.size(); ++done) {
+        Pending& pending = m_jobs[done];
+        if (pending.transfer && now != std::numeric_limits<Millis>::max()
+            && m_naming.awaitsLateName(*pending.transfer, now))
+            break;
         if (pending.transfer)
             pending.job.name = m_naming.release(*pending.transfer);
         jobs.push_back(std::move(pending.job));
     }
-    m_jobs.clear();
+    m_jobs.erase(m_jobs.begin(), m_jobs.begin() + static_cast<std::ptrdiff_t>(done));
     return jobs;
 }
 

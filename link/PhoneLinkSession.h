@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -98,11 +99,14 @@ public:
         return takePhotoPiece(std::string(), piece, receiveDirectory, now);
     }
 
-    // The jobs made since the last call, in order, each photo with its final
-    // name. Called once the pieces that were waiting together have been
-    // taken (photo connections first): a photo that began with no new name
-    // and ended in such a round still takes a name message of the same round.
-    std::vector<StoreJob> settle();
+    // The jobs whose names are final at `now`, in order, each photo with its
+    // name. A photo that began with no new name waits until its name message
+    // came or QUIET_MS passed after its end (its name may be read after the
+    // photo itself), and the jobs behind it wait with it. Without `now`,
+    // everything made so far.
+    std::vector<StoreJob> settle(Millis now = std::numeric_limits<Millis>::max());
+    // Jobs waiting for a late name.
+    bool jobsWaiting() const { return !m_jobs.empty(); }
     // Reading was held back until `now` (the writer was full): photo bytes
     // may have been waiting all that time, so the photo connections do not
     // count as quiet.

@@ -62,14 +62,23 @@ PhotoNaming::TransferId PhotoNaming::transferBegan(const std::string& connection
     return id;
 }
 
-std::optional<PhotoNaming::TransferId> PhotoNaming::transferEnded(const std::string& connection)
+std::optional<PhotoNaming::TransferId> PhotoNaming::transferEnded(const std::string& connection, Millis now)
 {
     const auto found = m_open.find(connection);
     if (found == m_open.end())
         return std::nullopt;
     const TransferId id = found->second;
     m_open.erase(found);
+    if (const auto transfer = m_transfers.find(id); transfer != m_transfers.end())
+        transfer->second.endedAt = now;
     return id;
+}
+
+bool PhotoNaming::awaitsLateName(TransferId id, Millis now) const
+{
+    const auto found = m_transfers.find(id);
+    return found != m_transfers.end() && found->second.lateNameWelcome && found->second.endedAt
+        && now - *found->second.endedAt < QUIET_MS;
 }
 
 void PhotoNaming::transferDropped(const std::string& connection)

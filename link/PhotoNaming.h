@@ -45,10 +45,14 @@ public:
     // A transfer's first bytes arrived on `connection`; the name it takes
     // now may still be replaced by a late name until it is released.
     TransferId transferBegan(const std::string& connection, Millis now);
-    // The transfer of `connection` has ended; its name stays open to a
-    // late name until release(). Returns its id, or nothing when no transfer
-    // had begun there (an end marker on an idle connection).
-    std::optional<TransferId> transferEnded(const std::string& connection);
+    // The transfer of `connection` has ended at `now`; its name stays open
+    // to a late name until release(). Returns its id, or nothing when no
+    // transfer had begun there (an end marker on an idle connection).
+    std::optional<TransferId> transferEnded(const std::string& connection, Millis now = 0);
+    // Whether the ended transfer `id` began with no new name and may still
+    // get one: its name message can come in a later read than the photo
+    // itself, up to QUIET_MS after the photo's end.
+    bool awaitsLateName(TransferId id, Millis now) const;
     // The transfer of `connection` was let go before its end.
     void transferDropped(const std::string& connection);
     // The name of an ended transfer, which is then forgotten.
@@ -63,6 +67,7 @@ private:
     struct Transfer {
         PhotoName name;
         bool lateNameWelcome = false; // began with no new name, none came since
+        std::optional<Millis> endedAt;
     };
 
     bool photosFlowing(Millis now) const;

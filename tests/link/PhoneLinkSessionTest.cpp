@@ -90,6 +90,10 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
          {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
           {'p', B + MARKER, 2000, true}, {'n', "STAT||b", 2000}},
          {{"Z", "z"}, {"\xFF\xD8" "B\xFF\xD9", "b"}}},
+        {"a late name read a round after the whole photo",
+         {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
+          {'p', B + MARKER + A, 2000}, {'n', "STAT||bSTAT||a", 2010}, {'p', MARKER, 2020}},
+         {{"Z", "z"}, {"\xFF\xD8" "B\xFF\xD9", "b"}, {"\xFF\xD8" "A\xFF\xD9", "a"}}},
         {"two photos after one name",
          {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 110}, {'p', "HDR!A2", 120}, {'p', MARKER, 130}},
          {{"A", "a"}, {"A2", "a"}}},
@@ -123,9 +127,11 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
                 session.takePhotoPiece("phone", event.bytes, "/nowhere", event.at);
             if (event.sameRound)
                 continue;
-            for (const StoreJob& job : session.settle())
+            for (const StoreJob& job : session.settle(event.at))
                 stored.emplace_back(job.photo, job.name.gbk);
         }
+        for (const StoreJob& job : session.settle())
+            stored.emplace_back(job.photo, job.name.gbk);
         EXPECT_EQ(stored, row.stored);
     }
 }
