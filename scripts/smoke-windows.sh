@@ -48,6 +48,8 @@ mkdir -p "$app" "$receive" "$smoke/photos"
 windows_receive="Z:${receive//\//\\}"
 printf '[保存目录]\r\n最后目录=%s\r\n' "$windows_receive" | iconv -f UTF-8 -t GBK > "$app/set.ini"
 cp "$app/set.ini" "$smoke/set.ini.before"
+x86_64-w64-mingw32-gcc-posix -municode -O2 -Wall -Werror -o "$smoke/close_window.exe" \
+    tests/windows/close_window.c
 convert -size 640x480 plasma:red-blue -quality 90 "$smoke/photos/one.jpg"
 convert -size 480x640 gradient:yellow-green -quality 85 "$smoke/photos/two.jpg"
 
@@ -100,7 +102,10 @@ qr=$(tail -n +3 "$smoke/qr.txt")
 [[ $(head -n 1 "$smoke/qr.txt") == ok && $qr == 192.168.77.5 ]] \
     || fail "the panel's QR code holds '$qr', not the default route's 192.168.77.5"
 
-LC_ALL=zh_CN.UTF-8 scripts/wine-run.sh taskkill /im velmora-pc.exe >/dev/null
+echo "Windows smoke test: photos landed, QR code read; closing the window"
+scripts/wine-run.sh "$smoke/close_window.exe" 'Velmora-PC端10.1' \
+    || fail "the window did not close (close_window: $?)"
+wait_for 30 eval '! kill -0 $program' || fail "the program did not end after its window was closed"
 code=0
 wait "$program" || code=$?
 program=

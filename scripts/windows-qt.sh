@@ -39,15 +39,18 @@ toolchain="include(\"$here/cmake/mingw-w64-x86_64.cmake\")
 set(CMAKE_EXE_LINKER_FLAGS_INIT \"\")"
 # Only what the program uses: Core, Gui, Widgets and Network, the Windows
 # platform plugin, the image-format plugins, the Windows styles. The source
-# has no tablet-input library (wintab). Direct2D stays on: the platform
-# plugin needs the DirectWrite font database, which is built only with it.
+# has no tablet-input library (wintab). OpenGL is turned off through its
+# input, which also turns off its dynamic loading (the Windows platform
+# plugin does not compile with dynamic OpenGL on and OpenGL off). Direct2D
+# stays on: the platform plugin needs the DirectWrite font database, which
+# is built only with it.
 configure=(
     -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake"
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix"
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
     -DQT_QMAKE_TARGET_MKSPEC=win32-g++
     -DBUILD_SHARED_LIBS=ON -DQT_BUILD_TESTS=OFF -DQT_BUILD_EXAMPLES=OFF
-    -DFEATURE_tabletevent=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF
+    -DFEATURE_tabletevent=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF
     -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_openssl=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF
     -DFEATURE_testlib=OFF -DFEATURE_direct2d=ON
@@ -100,8 +103,9 @@ rm -rf "$prefix"
 for folder in . src; do
     cmake -DCMAKE_INSTALL_LOCAL_ONLY=ON -P "$work/build/$folder/cmake_install.cmake"
 done
-for folder in src/3rdparty src/corelib src/gui src/widgets src/network src/entrypoint \
+for folder in src/3rdparty/*/ src/corelib src/gui src/widgets src/network src/entrypoint \
     src/plugins/platforms/windows src/plugins/imageformats src/plugins/styles; do
+    [[ -f $work/build/$folder/cmake_install.cmake ]] || continue
     cmake -P "$work/build/$folder/cmake_install.cmake"
 done
 built=$SECONDS
