@@ -3,6 +3,7 @@
 #include "widgets/CrlfTextEdit.h"
 #include "widgets/PictureBox.h"
 #include "platform/Codepage.h"
+#include "platform/DefaultRoute.h"
 #include "qr/NetworkAdapter.h"
 #include "qr/QrPicture.h"
 
@@ -12,6 +13,8 @@
 #include <QNetworkInterface>
 #include <QThread>
 #include <QWidget>
+
+#include <optional>
 
 namespace velmora::qr {
 namespace {
@@ -34,7 +37,7 @@ QString instructions()
                           "2.将本机IP填写到手机端软件的地址框,并点击'连接'按钮");
 }
 
-NetworkAdapter adapterOf(const QNetworkInterface& networkInterface)
+NetworkAdapter adapterOf(const QNetworkInterface& networkInterface, std::optional<int> defaultRoute)
 {
     NetworkAdapter adapter;
     adapter.name = networkInterface.name().toStdString();
@@ -45,6 +48,7 @@ NetworkAdapter adapterOf(const QNetworkInterface& networkInterface)
     adapter.loopback = flags.testFlag(QNetworkInterface::IsLoopBack)
         || networkInterface.type() == QNetworkInterface::Loopback;
     adapter.virtualKind = networkInterface.type() == QNetworkInterface::Virtual;
+    adapter.defaultRoute = defaultRoute == networkInterface.index();
     for (const QNetworkAddressEntry& entry : networkInterface.addressEntries()) {
         if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
             adapter.ipv4.push_back(entry.ip().toString().toStdString());
@@ -56,9 +60,10 @@ NetworkAdapter adapterOf(const QNetworkInterface& networkInterface)
 
 std::vector<std::string> lanAddresses()
 {
+    const std::optional<int> defaultRoute = platform::defaultRouteInterface();
     std::vector<NetworkAdapter> adapters;
     for (const QNetworkInterface& networkInterface : QNetworkInterface::allInterfaces())
-        adapters.push_back(adapterOf(networkInterface));
+        adapters.push_back(adapterOf(networkInterface, defaultRoute));
     return lanAddressesOf(adapters);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <utility>
 
 namespace velmora::qr {
 namespace {
@@ -70,16 +71,36 @@ bool isReachableIpv4(std::string_view address)
 
 std::vector<std::string> lanAddressesOf(const std::vector<NetworkAdapter>& adapters)
 {
-    std::vector<std::string> addresses;
+    // Lower is better.
+    enum Rank { DEFAULT_ROUTE, PHYSICAL, VIRTUAL };
+    struct Entry {
+        Rank rank;
+        std::string address;
+    };
+    std::vector<Entry> entries;
     for (const NetworkAdapter& adapter : adapters) {
-        if (!adapter.up || !adapter.running || adapter.loopback || isVirtualAdapter(adapter))
+        if (!adapter.up || !adapter.running || adapter.loopback)
             continue;
+        const Rank rank = adapter.defaultRoute ? DEFAULT_ROUTE
+            : isVirtualAdapter(adapter)        ? VIRTUAL
+                                               : PHYSICAL;
         for (const std::string& address : adapter.ipv4) {
-            if (isReachableIpv4(address)
-                && std::find(addresses.begin(), addresses.end(), address) == addresses.end())
-                addresses.push_back(address);
+            if (!isReachableIpv4(address))
+                continue;
+            const auto known = std::find_if(entries.begin(), entries.end(),
+                                            [&](const Entry& e) { return e.address == address; });
+            if (known == entries.end())
+                entries.push_back({rank, address});
+            else if (rank < known->rank)
+                known->rank = rank;
         }
     }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.rank > b.rank; });
+    std::vector<std::string> addresses;
+    addresses.reserve(entries.size());
+    for (Entry& entry : entries)
+        addresses.push_back(std::move(entry.address));
     return addresses;
 }
 

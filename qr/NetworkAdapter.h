@@ -1,10 +1,13 @@
 #pragma once
 
-// Which of the PC's addresses the connection panel offers the phone: only
-// those a phone on the same Wi-Fi router can reach. Loopback, link-local
-// (169.254.x.x, an adapter without a DHCP answer) and the host-only adapters
-// that container and virtual-machine software adds all lead the phone
-// nowhere, and the panel's QR code shows the last address of the list.
+// Which of the PC's addresses the connection panel offers the phone, and in
+// which order. Loopback and link-local (169.254.x.x, an adapter without a
+// DHCP answer) lead the phone nowhere and are left out. The host-only
+// adapters that container and virtual-machine software adds usually lead
+// nowhere either, but a virtual switch may also be the PC's only way to the
+// LAN (a Hyper-V external switch puts the LAN address on "vEthernet (…)"), so
+// they are listed, only ranked low. The panel's QR code shows the last
+// address of the list: the best address comes last.
 
 #include <string>
 #include <string_view>
@@ -20,6 +23,7 @@ struct NetworkAdapter {
     bool running = false;
     bool loopback = false;
     bool virtualKind = false; // the platform itself calls it virtual
+    bool defaultRoute = false; // carries the PC's default route
     std::vector<std::string> ipv4; // dotted quads, in the platform's order
 };
 
@@ -36,9 +40,11 @@ bool isVirtualAdapter(const NetworkAdapter& adapter);
 // that is not a dotted quad gives false.
 bool isReachableIpv4(std::string_view address);
 
-// The reachable addresses of the adapters that are up and running, not
-// loopback and not virtual, in the adapters' order and each adapter's order;
-// an address reported twice is listed once.
+// The reachable addresses of the adapters that are up and running and not
+// loopback, worst first and best last: those of virtual adapters, then those
+// of physical ones, then those of the adapter with the default route. Within
+// one rank they keep the adapters' order and each adapter's order; an
+// address reported twice is listed once, at its best rank.
 std::vector<std::string> lanAddressesOf(const std::vector<NetworkAdapter>& adapters);
 
 } // namespace velmora::qr

@@ -3,7 +3,8 @@
 # their tests for 64-bit Windows with mingw-w64 (build-win/, warnings are
 # errors) and runs the tests under Wine with code page 936. The tests check
 # their results with tools of the host, so a native build in build/ comes
-# first (test.sh makes it).
+# first (test.sh makes it). The whole program is built and tried under Wine
+# by scripts/package-windows.sh and scripts/smoke-windows.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,24 +26,6 @@ cmake -S . -B build-win -G Ninja \
     -DVELMORA_HOST_BUILD_DIR="$PWD/build" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh"
 cmake --build build-win
-
-# Qt for Windows is not available here: every source of the program that the
-# build above did not compile (the window, the Qt adapters, the Qt side of
-# the Windows seams) is at least compiled for syntax, warnings as errors,
-# against Debian's Qt headers. The POSIX-only sides are left out.
-qt=/usr/include/x86_64-linux-gnu/qt6
-compiled=$(grep -o '"file": "[^"]*"' build-win/compile_commands.json | sed 's/.*"\(.*\)"/\1/')
-git ls-files 'app/*.cpp' 'link/*.cpp' 'roster/*.cpp' 'qr/*.cpp' 'platform/*.cpp' \
-    | grep -v -E 'Posix\.cpp$|Iconv\.cpp$' \
-    | while read -r source; do
-        grep -qxF "$PWD/$source" <<<"$compiled" || echo "$source"
-    done \
-    | xargs -P 2 -n 4 x86_64-w64-mingw32-g++-posix -fsyntax-only -std=c++20 \
-        -Wall -Wextra -pedantic -Werror -I. \
-        -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui" -isystem "$qt/QtWidgets" \
-        -isystem "$qt/QtNetwork" -DWIN32_LEAN_AND_MEAN -DNOMINMAX \
-        -DQT_NO_CAST_FROM_ASCII -DQT_NO_CAST_TO_ASCII -DQT_NO_KEYWORDS \
-        -DVELMORA_DOWNLOAD_HOST='"check"'
 
 # One Wine server for the whole run: each test then starts in a fraction of
 # a second instead of booting Wine anew.

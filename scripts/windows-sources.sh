@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Fetches the Debian sources of FreeXL and qrcodegen (the versions the native
 # build links) into the folder $1 and unpacks them, for the Windows build,
-# which compiles them with mingw-w64. Uses a source list of its own, so the
-# machine's apt configuration is left as it is.
+# which compiles them with mingw-w64. The sources come from the archives this
+# machine's apt configuration names (scripts/apt-sources.sh), through a
+# source list of the script's own, so that configuration is left as it is.
 set -euo pipefail
 target=$1
 mkdir -p "$target"
@@ -13,14 +14,8 @@ if compgen -G "$target/freexl-*/src/freexl.c" >/dev/null \
 fi
 
 apt_dir=$target/apt
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
-echo "deb-src http://deb.debian.org/debian $suite main" > "$apt_dir/sources.list"
-apt_options=(
-    -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
-    -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache"
-    -o APT::Sandbox::User=root)
-apt-get "${apt_options[@]}" -qq update
+source "$(dirname "$0")/apt-sources.sh"
+apt_sources_setup "$apt_dir"
 # The same versions as the installed libraries the native build uses.
 freexl=$(dpkg-query -W -f='${source:Version}' libfreexl-dev)
 qrcodegen=$(dpkg-query -W -f='${source:Version}' libqrcodegencpp-dev)

@@ -57,9 +57,10 @@ TEST(NetworkAdapter, VirtualAdapters)
     EXPECT_TRUE(isVirtualAdapter(platformSaysVirtual));
 }
 
-// Guards against a wrong order (the panel's picture shows the last address),
-// against adapters that are down, unplugged or loopback, and duplicates.
-TEST(NetworkAdapter, LanAddressesInPlatformOrder)
+// Guards against a wrong order (the panel's picture shows the last address,
+// so the best one must come last), against adapters that are down,
+// unplugged or loopback, and duplicates.
+TEST(NetworkAdapter, LanAddressesBestLast)
 {
     NetworkAdapter loopback = adapter("lo", "lo", {"127.0.0.1"});
     loopback.loopback = true;
@@ -77,8 +78,39 @@ TEST(NetworkAdapter, LanAddressesInPlatformOrder)
         down, unplugged, flaggedLoopback,
         adapter("eth0", "eth0", {"10.0.0.7", "10.0.0.8", "192.168.1.5"})};
     EXPECT_EQ(lanAddressesOf(adapters),
-              (std::vector<std::string>{"192.168.1.5", "10.0.0.7", "10.0.0.8"}));
+              (std::vector<std::string>{"172.17.0.1", "192.168.1.5", "10.0.0.7", "10.0.0.8"}));
     EXPECT_TRUE(lanAddressesOf({}).empty());
+}
+
+// Guards against the panel showing no address, or the wrong one in its QR
+// code, on a PC whose LAN runs through a virtual switch or that has several
+// adapters: the adapter with the default route wins, whatever its kind.
+TEST(NetworkAdapter, DefaultRouteAdapterLast)
+{
+    struct Row {
+        const char* what;
+        std::vector<NetworkAdapter> adapters;
+        std::vector<std::string> expected;
+    };
+    NetworkAdapter hyperV = adapter("ethernet_32777", "vEthernet (External)", {"192.168.1.20"});
+    hyperV.defaultRoute = true;
+    NetworkAdapter wifi = adapter("wireless_32768", "Wi-Fi", {"10.1.1.9"});
+    wifi.defaultRoute = true;
+    NetworkAdapter wsl = adapter("ethernet_32779", "vEthernet (WSL)", {"172.20.0.1"});
+    NetworkAdapter wslAlsoOnRoute = wsl;
+    wslAlsoOnRoute.ipv4 = {"172.20.0.1", "10.1.1.9"};
+    const Row rows[] = {
+        {"only a virtual switch", {hyperV, wsl}, {"172.20.0.1", "192.168.1.20"}},
+        {"virtual switch before a cable-less physical adapter",
+         {hyperV, adapter("ethernet_32769", "Intel(R) Ethernet", {"192.168.56.1"})},
+         {"192.168.56.1", "192.168.1.20"}},
+        {"default route listed first by the platform",
+         {wifi, adapter("ethernet_32769", "Ethernet", {"192.168.0.4"}), wsl},
+         {"172.20.0.1", "192.168.0.4", "10.1.1.9"}},
+        {"an address on two adapters takes the better rank",
+         {wslAlsoOnRoute, wifi}, {"172.20.0.1", "10.1.1.9"}}};
+    for (const Row& row : rows)
+        EXPECT_EQ(lanAddressesOf(row.adapters), row.expected) << row.what;
 }
 
 } // namespace

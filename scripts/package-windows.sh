@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Cross-builds the whole program for 64-bit Windows (build-win-app/, warnings
+# are errors) against the Qt that scripts/windows-qt.sh builds, and packs
+# build-win-app/velmora-pc-windows-x64.zip: velmora-pc.exe, the Qt DLLs and
+# plugins it loads, mingw's runtime DLLs, all stripped, and 使用说明.txt for
+# school staff (GBK, CRLF, as Notepad on code page 936 reads it). Checks that
+# every DLL a packed file imports is either packed or part of Windows.
+# -O2 rather than CMake's -O3: GCC 12 warns falsely about std::string
+# copies at -O3 (-Wrestrict), and warnings are errors here.
+# VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build-win-app
+
+qt=${VELMORA_QT_WINDOWS_PREFIX:-$(scripts/windows-qt.sh | tail -n 1)}
+scripts/windows-sources.sh build-win/third-party
+cmake -S . -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-qt.cmake \
+    -DVELMORA_QT_WINDOWS_PREFIX="$qt" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DVELMORA_WITH_QT=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF \
+    -DVELMORA_BUILD_BENCHMARKS=OFF -DVELMORA_BUILD_FUZZERS=OFF -DVELMORA_WERROR=ON \
+    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" >/dev/null
+cmake --build "$build" --parallel "${VELMORA_JOBS:-2}" --target velmora-pc
+
+stage=$build/package
+rm -rf "$stage"
+mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/styles"
+cp "$build/velmora-pc.exe" "$stage/"
+cp "$qt"/bin/Qt6{Core,Gui,Widgets,Network}.dll "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+# The photo preview shows JPEG; the QR pictures are BMP, which Qt reads itself.
+cp "$qt/plugins/imageformats/qjpeg.dll" "$stage/imageformats/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+    cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$dll")" "$stage/"
+done
+find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+iconv -f UTF-8 -t GBK docs/windows/使用说明.txt | sed 's/$/\r/' > "$stage/使用说明.txt"
+
+# Every imported DLL must be packed or come with Windows.
+windows_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|shlwapi|ws2_32|iphlpapi|winmm|version|netapi32|userenv|imm32|dwmapi|uxtheme|wtsapi32|setupapi|d3d9|d3d11|dxgi|d2d1|dwrite|crypt32|secur32|dnsapi|winhttp|mpr|authz|shcore|winspool\.drv|msvcrt|api-ms-win-.*)\.dll$'
+missing=$(find "$stage" -name '*.exe' -o -name '*.dll' | while read -r file; do
+        x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'
+    done | sort -u | while read -r dll; do
+        lower=${dll,,}
+        [[ $lower =~ $windows_dlls ]] || [[ -n $(find "$stage" -iname "$dll") ]] || echo "$dll"
+    done)
+if [[ -n $missing ]]; then
+    echo "Imported but not packed: $missing" >&2
+    exit 1
+fi
+
+zip=$build/velmora-pc-windows-x64.zip
+rm -f "$zip"
+# Python's zipfile marks the Chinese file name as UTF-8, which Windows'
+# own unpacking honours.
+(cd "$stage" && /usr/bin/python3 - "$PWD/../velmora-pc-windows-x64.zip" <<'PY'
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
+    for folder, _, files in sorted(os.walk(".")):
+        for name in sorted(files):
+            path = os.path.join(folder, name)[2:]
+            archive.write(path, path)
+PY
+)
+echo "Windows package: $zip, $(( $(stat -c %s "$zip") / 1024 )) KiB ($(du -sk "$stage" | cut -f1) KiB unpacked)"

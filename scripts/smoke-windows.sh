@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Runs the Windows package as a school would, under Wine with code page 936
+# on a virtual screen: build-win-app/velmora-pc-windows-x64.zip unpacked into
+# a folder with a Chinese name, a GBK set.ini naming a Chinese receive
+# folder. The program's window must appear with its title and both phone
+# ports must listen; the native phone simulator sends two photos, one into a
+# class folder, one with a "_" name, and both must land bit-exact under their
+# Chinese names; closing the window must end the program with exit code 0
+# and leave set.ini as it was. The address panel must list the address of
+# the adapter with the default route last, and its QR code must hold it.
+# Runs in a network namespace of its own, so the fixed ports never meet
+# another program's. Needs the native build (build/) for the phone
+# simulator and the QR decoder. Leaves a screenshot in
+# build-win-app/smoke/screenshot.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [[ ${1:-} != --inside ]]; then
+    cmake --build build --target velmora-phone-sim velmora-qr-decode
+    # Wine creates sockets in its server: one started outside the namespace
+    # would open the ports there. This prefix's server ends first.
+    export VELMORA_WINEPREFIX=${VELMORA_WINEPREFIX:-$root/build-win/wine-prefix}
+    WINEPREFIX=$VELMORA_WINEPREFIX wineserver -k 2>/dev/null || true
+    WINEPREFIX=$VELMORA_WINEPREFIX wineserver -w 2>/dev/null || true
+    unshare=(unshare -n)
+    [[ $(id -u) -eq 0 ]] || unshare=(unshare -rn)
+    exec "${unshare[@]}" xvfb-run -a -s '-screen 0 1024x768x24' "$0" --inside
+fi
+
+# A LAN adapter with the default route whose name marks it as a virtual
+# switch's (as a Hyper-V external switch's "vEthernet" adapter is), and a
+# physical-looking adapter without it: the LAN address must come last.
+ip link set lo up
+ip link add vethernet0 type veth peer name vethernet1
+ip link add eth0 type veth peer name eth1
+ip addr add 192.168.77.5/24 dev vethernet0
+ip addr add 10.0.3.7/24 dev eth0
+for adapter in vethernet0 vethernet1 eth0 eth1; do ip link set "$adapter" up; done
+ip route add default via 192.168.77.1 dev vethernet0
+
+smoke=$root/build-win-app/smoke
+rm -rf "$smoke"
+app=$smoke/学生拍照
+receive=$smoke/收到的照片
+mkdir -p "$app" "$receive" "$smoke/photos"
+/usr/bin/python3 -m zipfile -e build-win-app/velmora-pc-windows-x64.zip "$app"
+windows_receive="Z:${receive//\//\\}"
+printf '[保存目录]\r\n最后目录=%s\r\n' "$windows_receive" | iconv -f UTF-8 -t GBK > "$app/set.ini"
+cp "$app/set.ini" "$smoke/set.ini.before"
+x86_64-w64-mingw32-gcc-posix -municode -O2 -Wall -Werror -o "$smoke/close_window.exe" \
+    tests/windows/close_window.c
+convert -size 640x480 plasma:red-blue -quality 90 "$smoke/photos/one.jpg"
+convert -size 480x640 gradient:yellow-green -quality 85 "$smoke/photos/two.jpg"
+
+fail() {
+    echo "Windows smoke test: $*" >&2
+    [[ -n ${program:-} ]] && kill "$program" 2>/dev/null
+    exit 1
+}
+# wait_for SECONDS COMMAND...: polls COMMAND every half second.
+wait_for() {
+    local until=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < until)) || return 1
+        sleep 0.5
+    done
+}
+window_shown() { xwininfo -root -tree | grep -qF '"Velmora-PC端10.1"'; }
+listening() { [[ -n $(ss -Hltn "sport = :$1") ]]; }
+
+started=$SECONDS
+LC_ALL=zh_CN.UTF-8 scripts/wine-run.sh "$app/velmora-pc.exe" &
+program=$!
+wait_for 120 window_shown || fail "no window titled Velmora-PC端10.1"
+wait_for 30 listening 3456 || fail "port 3456 does not listen"
+wait_for 30 listening 3455 || fail "port 3455 does not listen"
+echo "Windows smoke test: window and ports up after $((SECONDS - started)) s"
+
+build/velmora-phone-sim "一年级1班\\张三.jpg=$smoke/photos/one.jpg" "李_四.jpg=$smoke/photos/two.jpg" \
+    || fail "the phone simulator could not send the photos"
+landed() { cmp -s "$1" "$2"; }
+wait_for 20 landed "$smoke/photos/one.jpg" "$receive/一年级1班/张三.jpg" \
+    || fail "一年级1班/张三.jpg did not land bit-exact"
+wait_for 20 landed "$smoke/photos/two.jpg" "$receive/无身份证照片/李_四.jpg" \
+    || fail "无身份证照片/李_四.jpg did not land bit-exact"
+
+# The panel's text and QR code: the window is found on the screen by its
+# title, and the QR code's square is cut out of the screenshot around where
+# the window places it.
+sleep 2
+import -window root "$smoke/screenshot.png"
+geometry=$(xwininfo -name 'Velmora-PC端10.1')
+x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$geometry")
+y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$geometry")
+convert "$smoke/screenshot.png" -crop "160x160+$((x + 336))+$((y - 4))" +repage \
+    -colorspace Gray -depth 8 gray:"$smoke/qr.gray"
+{ echo 160; cat "$smoke/qr.gray"; } > "$smoke/qr.luminance"
+build/velmora-qr-decode "$smoke/qr.luminance" "$smoke/qr.txt"
+qr=$(tail -n +3 "$smoke/qr.txt")
+[[ $(head -n 1 "$smoke/qr.txt") == ok && $qr == 192.168.77.5 ]] \
+    || fail "the panel's QR code holds '$qr', not the default route's 192.168.77.5"
+
+echo "Windows smoke test: photos landed, QR code read; closing the window"
+scripts/wine-run.sh "$smoke/close_window.exe" 'Velmora-PC端10.1' \
+    || fail "the window did not close (close_window: $?)"
+wait_for 30 eval '! kill -0 $program' || fail "the program did not end after its window was closed"
+code=0
+wait "$program" || code=$?
+program=
+((code == 0)) || fail "the program ended with exit code $code"
+cmp -s "$smoke/set.ini.before" "$app/set.ini" || fail "set.ini changed"
+echo "Windows smoke test passed in $((SECONDS - started)) s (screenshot: $smoke/screenshot.png)"
