@@ -341,6 +341,12 @@ PhoneLink::PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photo
     }
     if (auto* fileName = control<QLabel>(m_window, u"标签11"))
         m_fileNameColour = fileName->palette().color(QPalette::WindowText);
+    // The image plugins are looked up once per process, by the first reader.
+    // Done here, on the window thread, rather than by the writer thread's
+    // first preview: on Windows the lookup leaves per-thread state behind
+    // whose clean-up crashed the program at exit when the writer thread
+    // ended (seen under Wine, with Qt's own PCRE2).
+    QImageReader::supportedImageFormats();
 }
 
 PhoneLink::~PhoneLink()
