@@ -160,9 +160,20 @@ bool TcpServerWorker::canTake() const
 
 bool TcpServerWorker::readRound()
 {
+    // What has reached the PC by now counts, not only what the event loop
+    // has seen: a connection still waiting to be accepted, or bytes the
+    // system holds, are taken first, so that the servers read earlier in a
+    // round really come first (a phone's first photo bytes before the names
+    // it sent after them).
+    if (m_server && m_server->isListening())
+        m_server->waitForNewConnection(0);
     bool more = false;
     const QList<QTcpSocket*> sockets = m_order;
     for (QTcpSocket* socket : sockets) {
+        if (socket->bytesAvailable() == 0 && !m_closing.contains(socket))
+            socket->waitForReadyRead(0);
+        if (!m_names.contains(socket))
+            continue; // closed while being looked at
         if (socket->bytesAvailable() > 0) {
             const QByteArray piece = socket->read(PIECE_LIMIT);
             if (!piece.isEmpty()) {
