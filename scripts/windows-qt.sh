@@ -103,10 +103,13 @@ rm -rf "$prefix"
 for folder in . src; do
     cmake -DCMAKE_INSTALL_LOCAL_ONLY=ON -P "$work/build/$folder/cmake_install.cmake"
 done
-for folder in src/3rdparty/*/ src/corelib src/gui src/widgets src/network src/entrypoint \
-    src/plugins/platforms/windows src/plugins/imageformats src/plugins/styles; do
-    [[ -f $work/build/$folder/cmake_install.cmake ]] || continue
-    cmake -P "$work/build/$folder/cmake_install.cmake"
+# The bundled libraries' folders are listed from the build tree (a pattern
+# relative to the folder this runs in matched nothing, and left their CMake
+# packages out of the install).
+for folder in "$work"/build/src/3rdparty/*/ "$work"/build/src/{corelib,gui,widgets,network,entrypoint} \
+    "$work"/build/src/plugins/platforms/windows "$work"/build/src/plugins/{imageformats,styles}; do
+    [[ -f $folder/cmake_install.cmake ]] || continue
+    cmake -P "$folder/cmake_install.cmake"
 done
 built=$SECONDS
 echo "$stamp" > "$prefix/velmora-stamp"
