@@ -110,7 +110,7 @@ bool directoryIsSound(const Reader& in, const Layout& layout, std::uint32_t firs
             // FreeXL converts the name of every entry, unused ones included.
             if (nameLength > 64 || nameLength % 2 != 0)
                 return false;
-            if (entry == at && seen.size() == 1 && type != 5)
+            if (entry == at && seen.size() == 1 && type != ROOT_ENTRY)
                 return false; // the first entry is the root
             if (type != 0 && (type < 1 || type > 5 || type == 3 || type == 4 || nameLength < 2))
                 return false;

@@ -15,6 +15,10 @@ inline constexpr std::size_t HEADER_SIZE = 512;
 inline constexpr std::size_t HEADER_FAT_SLOTS = 109;   // DIFAT entries held in the header
 inline constexpr std::size_t DIRECTORY_ENTRY_SIZE = 128;
 inline constexpr std::size_t MINI_STREAM_CUTOFF = 4096;
+inline constexpr std::size_t MINI_SECTOR_SIZE = 64;
+// Directory entry types.
+inline constexpr std::uint8_t STREAM_ENTRY = 2;
+inline constexpr std::uint8_t ROOT_ENTRY = 5;
 inline constexpr std::uint32_t MAXREGSECT = 0xFFFFFFFA;
 inline constexpr std::uint32_t FATSECT = 0xFFFFFFFD;
 inline constexpr std::uint32_t ENDOFCHAIN = 0xFFFFFFFE;

@@ -11,9 +11,6 @@ namespace {
 
 using namespace cfb;
 
-constexpr std::size_t MINI_SECTOR = 64;
-constexpr std::uint8_t STREAM = 2;
-constexpr std::uint8_t ROOT = 5;
 
 struct Entry {
     std::size_t at = 0;   // the entry's offset in the file
@@ -55,8 +52,8 @@ public:
                                                               const std::vector<std::uint8_t>& mini,
                                                               std::uint32_t start, std::uint64_t size)
     {
-        return chainBytes(miniFat, start, size, MINI_SECTOR, mini.size() / MINI_SECTOR,
-                          [&mini](std::uint32_t id) { return mini.data() + std::size_t(id) * MINI_SECTOR; });
+        return chainBytes(miniFat, start, size, MINI_SECTOR_SIZE, mini.size() / MINI_SECTOR_SIZE,
+                          [&mini](std::uint32_t id) { return mini.data() + std::size_t(id) * MINI_SECTOR_SIZE; });
     }
 
     // Every directory entry, in order, along the directory's chain.
@@ -183,12 +180,12 @@ std::optional<std::vector<std::uint8_t>> readWorkbookStream(const std::vector<st
     if (!in.readHeader())
         return std::nullopt;
     const auto entries = in.directory();
-    if (!entries || entries->empty() || entries->front().type != ROOT)
+    if (!entries || entries->empty() || entries->front().type != ROOT_ENTRY)
         return std::nullopt;
     std::optional<std::size_t> found;
     for (std::string_view name : {"Workbook", "Book"}) {
         for (std::size_t i = 1; i < entries->size() && !found; ++i) {
-            if ((*entries)[i].type == STREAM && in.named((*entries)[i], name))
+            if ((*entries)[i].type == STREAM_ENTRY && in.named((*entries)[i], name))
                 found = i;
         }
     }
