@@ -5,7 +5,8 @@
 # folder. The program's window must appear with its title and both phone
 # ports must listen; the native phone simulator sends two photos, one into a
 # class folder, one with a "_" name, and both must land bit-exact under their
-# Chinese names; closing the window must end the program with exit code 0
+# Chinese names, and so must a burst of twelve from a phone on Wi-Fi;
+# closing the window must end the program with exit code 0
 # and leave set.ini as it was. The address panel must list the address of
 # the adapter with the default route last, and its QR code must hold it.
 # Runs in a network namespace of its own, so the fixed ports never meet
@@ -101,6 +102,23 @@ build/velmora-qr-decode "$smoke/qr.luminance" "$smoke/qr.txt"
 qr=$(tail -n +3 "$smoke/qr.txt")
 [[ $(head -n 1 "$smoke/qr.txt") == ok && $qr == 192.168.77.5 ]] \
     || fail "the panel's QR code holds '$qr', not the default route's 192.168.77.5"
+
+# A phone on Wi-Fi: both connections share a 5 MB/s radio link behind 2 MiB
+# send buffers, so the next names reach the PC while a photo is still on
+# the air. Every photo must land whole under its own name through the
+# Windows socket layer as well.
+burst=$smoke/wifi
+for i in $(seq -w 1 12); do
+    class=$((10#$i % 3 + 1))
+    mkdir -p "$burst/三年级${class}班"
+    convert -seed "$i" -size 900x700 xc:gray +noise Random -quality 80 "$burst/三年级${class}班/学生$i.jpg"
+done
+build/velmora-phone-sim --link-rate 5 --send-buffer 2097152 --gap 0 --dir "$burst" \
+    || fail "the phone simulator could not send the Wi-Fi burst"
+for photo in "$burst"/*/*.jpg; do
+    wait_for 20 landed "$photo" "$receive/${photo#"$burst"/}" \
+        || fail "${photo#"$burst"/} did not land bit-exact from the Wi-Fi burst"
+done
 
 echo "Windows smoke test: photos landed, QR code read; closing the window"
 scripts/wine-run.sh "$smoke/close_window.exe" 'Velmora-PC端10.1' \
