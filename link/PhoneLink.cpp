@@ -28,10 +28,6 @@ Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
 namespace velmora::link {
 namespace {
 
-// While more photos wait for the writer, previews are decoded at least this
-// often; the newest photo of a burst is always decoded.
-constexpr std::chrono::milliseconds PREVIEW_INTERVAL{500};
-
 template <typename T>
 T* control(const QWidget* window, const char16_t* name)
 {
@@ -79,7 +75,8 @@ class PhoneLink::Worker {
 public:
     Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread)
         : m_link(link), m_holdThread(std::move(holdThread)), m_context(new QObject),
-          m_writer([this](StoreJob& job, const StoreResult& result, bool more) { written(job, result, more); })
+          m_writer([this](StoreJob& job, const StoreResult& result) { return written(job, result); },
+                   [this] { decodeWaitingPreview(); })
     {
         m_context->moveToThread(networkThread);
     }
@@ -258,13 +255,14 @@ private:
         }
     }
 
-    // On the writer thread.
-    void written(StoreJob& job, const StoreResult& result, bool moreWaiting)
+    // On the writer thread. Returns when the newest photo's preview, not
+    // decoded yet, is due.
+    std::optional<PhotoWriter::Clock::time_point> written(StoreJob& job, const StoreResult& result)
     {
         if (job.kind == StoreJob::Kind::ListEntry) {
             if (!result.ok())
                 qCWarning(lcPhoneLink) << "name-list entry not made:" << QString::fromStdString(result.detail);
-            return;
+            return m_previewDue;
         }
         PhotoTimes times;
         times.count = job.count;
@@ -281,22 +279,47 @@ private:
                              << QString::fromStdString(result.shownName);
         if (!result.ok())
             qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(result.detail);
-        // Decoding takes longer than storing; while a burst waits, the box
-        // keeps its picture and only every so often, and the burst's last
-        // photo, are decoded.
+        // Decoding takes many times longer than storing, and a burst's
+        // decodes took the cores the phone's bytes needed. A photo that
+        // comes sooner than PREVIEW_INTERVAL after the last decode leaves
+        // the box's picture as it is; it is decoded when that interval is
+        // over, unless a newer photo has come by then.
         QImage preview;
-        const auto now = std::chrono::steady_clock::now();
-        const bool decoded = !moreWaiting || now - m_lastDecode >= PREVIEW_INTERVAL;
+        const auto now = PhotoWriter::Clock::now();
+        const bool decoded = now - m_lastDecode >= PREVIEW_INTERVAL;
         if (decoded) {
             preview = decodePreview(job.photo);
             m_lastDecode = now;
         }
         times.decoded = steadyNanos();
         auto photo = std::make_shared<const std::string>(std::move(job.photo));
+        if (decoded) {
+            m_undecoded.reset();
+            m_previewDue.reset();
+        } else {
+            m_undecoded = Undecoded{job.count, photo};
+            m_previewDue = m_lastDecode + PREVIEW_INTERVAL;
+        }
         const QString name = QString::fromStdString(result.shownName);
         QMetaObject::invokeMethod(m_link, [link = m_link, count = job.count, name, ok = result.ok(), photo,
                                            preview, decoded, times] {
             link->showStored(count, name, ok, photo, decoded ? std::optional<QImage>(preview) : std::nullopt, times);
+        }, Qt::QueuedConnection);
+        return m_previewDue;
+    }
+
+    // On the writer thread, once the newest photo's preview is due and no
+    // newer photo has come.
+    void decodeWaitingPreview()
+    {
+        if (!m_undecoded)
+            return;
+        const Undecoded waiting = *std::exchange(m_undecoded, std::nullopt);
+        m_previewDue.reset();
+        m_lastDecode = PhotoWriter::Clock::now();
+        const QImage preview = decodePreview(*waiting.photo);
+        QMetaObject::invokeMethod(m_link, [link = m_link, count = waiting.count, preview] {
+            link->showPreview(count, preview);
         }, Qt::QueuedConnection);
     }
 
@@ -312,7 +335,15 @@ private:
     mutable bool m_heldBack = false;
     bool m_settleScheduled = false;
     std::atomic<bool> m_stopped{false};
-    std::chrono::steady_clock::time_point m_lastDecode; // writer thread only
+    // Writer thread only: the last decode, and the newest photo when its
+    // preview is still to be decoded.
+    struct Undecoded {
+        std::uint64_t count;
+        std::shared_ptr<const std::string> photo;
+    };
+    PhotoWriter::Clock::time_point m_lastDecode;
+    std::optional<Undecoded> m_undecoded;
+    std::optional<PhotoWriter::Clock::time_point> m_previewDue;
     mutable std::mutex m_mutex;
     std::filesystem::path m_receiveDirectory;
     QString m_phoneAddress;
@@ -399,6 +430,16 @@ void PhoneLink::showCount(std::uint64_t count)
 {
     if (auto* label = control<QLabel>(m_window, u"标签4"))
         label->setText(QString::number(count));
+}
+
+// A preview decoded after its photo was shown: it replaces the picture while
+// that photo is still the newest.
+void PhoneLink::showPreview(std::uint64_t count, const QImage& preview)
+{
+    if (count != m_lastShown)
+        return;
+    if (auto* box = control<widgets::PictureBox>(m_window, u"图片框3"))
+        box->setPicture(box->picture(), preview);
 }
 
 // The preview and the file name change after the store, whether or not it

@@ -37,6 +37,9 @@ public:
     // The preview box's size: photos are decoded at most this large.
     static constexpr int PREVIEW_WIDTH = 168;
     static constexpr int PREVIEW_HEIGHT = 224;
+    // Previews are decoded at most this often; the newest photo is always
+    // decoded, at the latest this long after the one before.
+    static constexpr std::chrono::milliseconds PREVIEW_INTERVAL{500};
 
     // `window` is the main window; its controls are found by name. The photo
     // server must read before the command server (made with it as
@@ -107,6 +110,7 @@ private:
     void showStored(std::uint64_t count, const QString& name, bool ok,
                     std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
                     PhotoTimes times);
+    void showPreview(std::uint64_t count, const QImage& preview);
 
     QWidget* m_window;
     QPointer<TcpServer> m_commandServer;

@@ -4,8 +4,9 @@
 
 namespace velmora::link {
 
-PhotoWriter::PhotoWriter(Written written, std::size_t waitingLimit)
-    : m_written(std::move(written)), m_limit(waitingLimit), m_thread([this] { run(); })
+PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit)
+    : m_written(std::move(written)), m_idleWork(std::move(idle)), m_limit(waitingLimit),
+      m_thread([this] { run(); })
 {
 }
 
@@ -53,7 +54,18 @@ void PhotoWriter::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+        const auto ready = [this] { return m_stopping || !m_jobs.empty(); };
+        if (m_putOff && !m_wake.wait_until(lock, *m_putOff, ready)) {
+            // Nothing came before the work put off was due. It counts as
+            // idle: finish() does not wait for it.
+            m_putOff.reset();
+            lock.unlock();
+            if (m_idleWork)
+                m_idleWork();
+            lock.lock();
+            continue;
+        }
+        m_wake.wait(lock, ready);
         if (m_jobs.empty())
             return; // stopping, and everything is written
         StoreJob job = std::move(m_jobs.front());
@@ -62,11 +74,8 @@ void PhotoWriter::run()
         const std::size_t size = job.photo.size();
         lock.unlock();
         const StoreResult result = store(job);
-        lock.lock();
-        const bool more = !m_jobs.empty();
-        lock.unlock();
         if (m_written)
-            m_written(job, result, more);
+            m_putOff = m_written(job, result);
         lock.lock();
         m_waitingBytes -= size;
         m_busy = false;

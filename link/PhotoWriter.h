@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace velmora::link {
@@ -23,11 +24,16 @@ class PhotoWriter {
 public:
     static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{256} * 1024 * 1024;
 
+    using Clock = std::chrono::steady_clock;
     // Called on the writer thread after each job, with the job (its photo
-    // bytes still in it), where it went, and whether more jobs are waiting.
-    using Written = std::function<void(StoreJob& job, const StoreResult& result, bool moreWaiting)>;
+    // bytes still in it) and where it went. It may put work off: the time it returns is when `idle` is to run
+    // should no job be waiting then; each call's answer replaces the last
+    // one's, and nothing puts nothing off.
+    using Written = std::function<std::optional<Clock::time_point>(StoreJob& job, const StoreResult& result)>;
+    // Called on the writer thread for work put off by `written`.
+    using Idle = std::function<void()>;
 
-    explicit PhotoWriter(Written written, std::size_t waitingLimit = DEFAULT_WAITING_LIMIT);
+    explicit PhotoWriter(Written written, Idle idle = {}, std::size_t waitingLimit = DEFAULT_WAITING_LIMIT);
     // Writes what is still waiting, then ends the thread.
     ~PhotoWriter();
 
@@ -50,6 +56,7 @@ private:
     void run();
 
     Written m_written;
+    Idle m_idleWork;
     const std::size_t m_limit;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -58,6 +65,7 @@ private:
     std::size_t m_waitingBytes = 0;
     bool m_busy = false;
     bool m_stopping = false;
+    std::optional<Clock::time_point> m_putOff; // when m_idleWork is due; writer thread only
     std::thread m_thread;
 };
 
