@@ -149,6 +149,39 @@ QByteArray sha256(const QByteArray& bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
 
+QList<PhonePhoto> writePhonePhotos(const QString& folder, const QList<QByteArray>& bases, int count,
+                                   const std::function<QString(int)>& relative, const QByteArray& tag)
+{
+    if (bases.isEmpty() || bases.contains(QByteArray()))
+        return {};
+    QList<PhonePhoto> photos;
+    for (int i = 0; i < count; ++i) {
+        const QString name = relative(i);
+        const QByteArray bytes = taggedJpeg(bases[i % bases.size()], tag + ' ' + QByteArray::number(i));
+        QFile file(folder + QLatin1Char('/') + name);
+        if (file.size() != bytes.size()) {
+            QDir().mkpath(QFileInfo(file).path());
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return {};
+        }
+        photos.append({name, sha256(bytes)});
+    }
+    return photos;
+}
+
+QByteArray cachedJpegBytes(const QString& name, qint64 bytes)
+{
+    QFile file(cachedJpeg(name, bytes));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int countWhole(const QString& directory, const QList<PhonePhoto>& photos)
+{
+    return static_cast<int>(std::count_if(photos.begin(), photos.end(), [&](const PhonePhoto& photo) {
+        return sha256OfFile(directory + photo.relative) == photo.hash;
+    }));
+}
+
 QByteArray sha256OfFile(const QString& path)
 {
     QFile file(path);

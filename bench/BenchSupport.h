@@ -8,12 +8,14 @@
 #include "app/MainWindow.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +43,26 @@ QByteArray taggedJpeg(const QByteArray& jpeg, const QByteArray& tag);
 
 QByteArray sha256(const QByteArray& bytes);
 QByteArray sha256OfFile(const QString& path);
+
+// A photo of a folder the phone simulator sends with --dir.
+struct PhonePhoto {
+    QString relative; // below the folder, "/" between levels
+    QByteArray hash;
+};
+
+// Fills `folder` with `count` photos for the phone: photo i is written as
+// relative(i), `bases[i % bases.size()]` tagged with `tag` and i, so each
+// has bytes of its own. Files of the right size from an earlier run are
+// kept. Empty when a photo could not be written.
+QList<PhonePhoto> writePhonePhotos(const QString& folder, const QList<QByteArray>& bases, int count,
+                                   const std::function<QString(int)>& relative, const QByteArray& tag);
+
+// The bytes of cachedJpeg(name, bytes); empty when it could not be made.
+QByteArray cachedJpegBytes(const QString& name, qint64 bytes);
+
+// How many of `photos` are stored bit-exact under their own name below
+// `directory` (ending with "/").
+int countWhole(const QString& directory, const QList<PhonePhoto>& photos);
 
 // The velmora-phone-sim program built beside the benchmarks.
 QString simulatorProgram();

@@ -21,32 +21,16 @@ namespace {
 constexpr int PHOTOS = 1000;
 constexpr int BUSY_MS = 4;
 
-struct Photo {
-    QString relative; // below the phone's folder, "/" between levels
-    QByteArray hash;
-};
+using bench::PhonePhoto;
 
 // The photos, each with bytes of its own (a tagged copy of one JPEG), in
 // class folders as the phone names them; made once.
-QList<Photo> phonePhotos(const QString& folder)
+QList<PhonePhoto> phonePhotos(const QString& folder)
 {
-    QFile baseFile(bench::cachedJpeg(QStringLiteral("photo-100KiB.jpg"), 100 * 1024));
-    if (!baseFile.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray base = baseFile.readAll();
-    QList<Photo> photos;
-    for (int i = 0; i < PHOTOS; ++i) {
-        const QString relative = QStringLiteral("班%1/学生%2.jpg").arg(i % 5 + 1).arg(i, 4, 10, QLatin1Char('0'));
-        const QByteArray bytes = bench::taggedJpeg(base, "photo " + QByteArray::number(i));
-        QFile file(folder + QLatin1Char('/') + relative);
-        if (file.size() != bytes.size()) {
-            QDir().mkpath(QFileInfo(file).path());
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                return {};
-        }
-        photos.append({relative, bench::sha256(bytes)});
-    }
-    return photos;
+    return bench::writePhonePhotos(folder, {bench::cachedJpegBytes(QStringLiteral("photo-100KiB.jpg"), 100 * 1024)},
+                                   PHOTOS, [](int i) {
+        return QStringLiteral("班%1/学生%2.jpg").arg(i % 5 + 1).arg(i, 4, 10, QLatin1Char('0'));
+    }, "photo");
 }
 
 struct Outcome {
@@ -54,7 +38,7 @@ struct Outcome {
     std::uint64_t counted = 0;
 };
 
-Outcome run(const QString& folder, const QList<Photo>& photos, bool busy, int gapMs)
+Outcome run(const QString& folder, const QList<PhonePhoto>& photos, bool busy, int gapMs)
 {
     Outcome outcome;
     bench::ReceivingWindow receiver;
@@ -73,10 +57,7 @@ Outcome run(const QString& folder, const QList<Photo>& photos, bool busy, int ga
     bench::finishSimulator(sender, 120000);
     outcome.counted = receiver.waitForPhotos(PHOTOS, 2000);
     blocker.stop();
-    for (const Photo& photo : photos) {
-        if (bench::sha256OfFile(receiver.receiveDirectory() + photo.relative) == photo.hash)
-            ++outcome.whole;
-    }
+    outcome.whole = bench::countWhole(receiver.receiveDirectory(), photos);
     return outcome;
 }
 
@@ -87,7 +68,7 @@ int main(int argc, char* argv[])
     bench::prepareApplication();
     QApplication application(argc, argv);
     const QString folder = bench::dataDirectory() + QStringLiteral("/marker-photos");
-    const QList<Photo> photos = phonePhotos(folder);
+    const QList<PhonePhoto> photos = phonePhotos(folder);
     if (photos.size() != PHOTOS) {
         std::fprintf(stderr, "cannot write the test photos into %s\n", qPrintable(folder));
         return 1;

@@ -30,10 +30,7 @@ namespace {
 constexpr int PHOTOS = 30;
 constexpr qint64 SEND_BUFFER = 2 * 1024 * 1024;
 
-struct Photo {
-    QString relative; // below the phone's folder, "/" between levels
-    QByteArray hash;
-};
+using bench::PhonePhoto;
 
 struct Cell {
     double linkMBps = 0; // 0: loopback, no link emulated
@@ -51,28 +48,14 @@ struct Outcome {
 
 // The photos in class folders as the phone names them, sizes 2, 3, 4 and
 // 5 MB in turn, each a tagged copy of one of four JPEGs; made once.
-QList<Photo> phonePhotos(const QString& folder)
+QList<PhonePhoto> phonePhotos(const QString& folder)
 {
     QList<QByteArray> bases;
-    for (int megabytes = 2; megabytes <= 5; ++megabytes) {
-        QFile file(bench::cachedJpeg(QStringLiteral("photo-%1MB.jpg").arg(megabytes), megabytes * 1'000'000));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        bases.append(file.readAll());
-    }
-    QList<Photo> photos;
-    for (int i = 0; i < PHOTOS; ++i) {
-        const QString relative = QStringLiteral("班%1/学生%2.jpg").arg(i % 3 + 1).arg(i, 2, 10, QLatin1Char('0'));
-        const QByteArray bytes = bench::taggedJpeg(bases[i % bases.size()], "naming photo " + QByteArray::number(i));
-        QFile file(folder + QLatin1Char('/') + relative);
-        if (file.size() != bytes.size()) {
-            QDir().mkpath(QFileInfo(file).path());
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                return {};
-        }
-        photos.append({relative, bench::sha256(bytes)});
-    }
-    return photos;
+    for (int megabytes = 2; megabytes <= 5; ++megabytes)
+        bases.append(bench::cachedJpegBytes(QStringLiteral("photo-%1MB.jpg").arg(megabytes), megabytes * 1'000'000));
+    return bench::writePhonePhotos(folder, bases, PHOTOS, [](int i) {
+        return QStringLiteral("班%1/学生%2.jpg").arg(i % 3 + 1).arg(i, 2, 10, QLatin1Char('0'));
+    }, "naming photo");
 }
 
 // Runs the event loop until `done` holds, or `ms` pass without `changed`
@@ -110,7 +93,7 @@ QString listing(const QString& directory)
     return lines;
 }
 
-Outcome run(const QString& folder, const QList<Photo>& photos, const Cell& cell)
+Outcome run(const QString& folder, const QList<PhonePhoto>& photos, const Cell& cell)
 {
     Outcome outcome;
     bench::ReceivingWindow receiver;
@@ -141,7 +124,7 @@ Outcome run(const QString& folder, const QList<Photo>& photos, const Cell& cell)
         const QString file = files.next();
         stored.insert(bench::sha256OfFile(file), file);
     }
-    for (const Photo& photo : photos) {
+    for (const PhonePhoto& photo : photos) {
         if (bench::sha256OfFile(directory + photo.relative) == photo.hash)
             ++outcome.whole;
         else if (stored.contains(photo.hash))
@@ -166,7 +149,7 @@ int main(int argc, char* argv[])
     bench::prepareApplication();
     QApplication application(argc, argv);
     const QString folder = bench::dataDirectory() + QStringLiteral("/naming-photos");
-    const QList<Photo> photos = phonePhotos(folder);
+    const QList<PhonePhoto> photos = phonePhotos(folder);
     if (photos.size() != PHOTOS) {
         std::fprintf(stderr, "cannot write the test photos into %s\n", qPrintable(folder));
         return 1;

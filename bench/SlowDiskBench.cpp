@@ -34,22 +34,12 @@ constexpr std::uint64_t DISK_RATE = 10'000'000; // bytes per second
 constexpr int TICK_MS = 2;
 
 // The photos, each with bytes of its own, in one class folder; made once.
-QList<QByteArray> phonePhotos(const QString& folder)
+QList<bench::PhonePhoto> phonePhotos(const QString& folder)
 {
-    QFile baseFile(bench::cachedJpeg(QStringLiteral("photo-4MB.jpg"), PHOTO_BYTES));
-    if (!baseFile.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray base = baseFile.readAll();
-    QList<QByteArray> hashes;
-    QDir().mkpath(folder + QStringLiteral("/慢盘"));
-    for (int i = 0; i < PHOTOS; ++i) {
-        const QByteArray bytes = bench::taggedJpeg(base, "slow disk photo " + QByteArray::number(i));
-        QFile file(folder + QStringLiteral("/慢盘/学生%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
-        if (file.size() != bytes.size() && (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()))
-            return {};
-        hashes.append(bench::sha256(bytes));
-    }
-    return hashes;
+    return bench::writePhonePhotos(folder, {bench::cachedJpegBytes(QStringLiteral("photo-4MB.jpg"), PHOTO_BYTES)},
+                                   PHOTOS, [](int i) {
+        return QStringLiteral("慢盘/学生%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    }, "slow disk photo");
 }
 
 // Gaps between the window thread's ticks, in ms, until `done` holds or
@@ -81,9 +71,9 @@ int main(int argc, char* argv[])
     bench::prepareApplication();
     QApplication application(argc, argv);
     const QString folder = bench::dataDirectory() + QStringLiteral("/slow-disk-phone");
-    const QList<QByteArray> hashes = phonePhotos(folder);
+    const QList<bench::PhonePhoto> photos = phonePhotos(folder);
     bench::ReceivingWindow receiver;
-    if (hashes.size() != PHOTOS || !receiver.ok()) {
+    if (photos.size() != PHOTOS || !receiver.ok()) {
         std::fprintf(stderr, "slow disk: cannot prepare the photos or the window\n");
         return 1;
     }
@@ -120,11 +110,7 @@ int main(int argc, char* argv[])
     simulator.waitForFinished(10000);
     platform::setWriteRateLimit(0);
 
-    int whole = 0;
-    for (int i = 0; i < PHOTOS; ++i) {
-        const QString stored = receiver.receiveDirectory() + QStringLiteral("慢盘/学生%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
-        whole += bench::sha256OfFile(stored) == hashes[i] ? 1 : 0;
-    }
+    const int whole = bench::countWhole(receiver.receiveDirectory(), photos);
     const double idleP99 = bench::percentile(idle, 0.99);
     const double busyP99 = bench::percentile(busy, 0.99);
     const double busyMax = bench::percentile(busy, 1.0);
