@@ -31,10 +31,17 @@ cmake --build build-win
 # a second instead of booting Wine anew.
 export VELMORA_WINEPREFIX=$PWD/build-win/wine-prefix
 mkdir -p "$VELMORA_WINEPREFIX"
+# A server still lingering from an earlier run of this prefix would make
+# the start fail; it ends first.
+WINEPREFIX=$VELMORA_WINEPREFIX wineserver -k 2>/dev/null || true
+WINEPREFIX=$VELMORA_WINEPREFIX wineserver -w 2>/dev/null || true
 WINEPREFIX=$VELMORA_WINEPREFIX wineserver -p 60
 trap 'WINEPREFIX=$VELMORA_WINEPREFIX wineserver -k 2>/dev/null || true' EXIT
 # Without Wine's 32-bit half (not needed here) the first start reports a
 # missing 32-bit rundll32; the 64-bit prefix is made all the same.
 scripts/wine-run.sh wineboot --init || true
 [[ -d $VELMORA_WINEPREFIX/drive_c ]]
-ctest --test-dir build-win --output-on-failure --parallel 2
+# Wine itself now and then fails to start a program: once in about 2,000
+# starts here a pure percent-decoding test "failed" in 0.02 s with no output
+# at all, and passed in every run after. A test that fails twice fails.
+ctest --test-dir build-win --output-on-failure --parallel 2 --repeat until-pass:2
