@@ -344,24 +344,27 @@ private Q_SLOTS:
             phone.photo->flush();
             QVERIFY(waitForCount(i + 1));
         }
-        // The marker begins a write that carries the next header and photo.
+        // The marker begins a write that carries the next header and photo;
+        // each name comes while the photo before it is on the air, as on
+        // Wi-Fi.
         QVERIFY(command(phone, "STAT||run8.jpg"));
         QVERIFY(photoBytes(phone, HEADER + photos[8]));
+        QVERIFY(command(phone, "STAT||run9.jpg"));
         QVERIFY(photoBytes(phone, MARKER + HEADER + photos[9].left(100)));
         QVERIFY(waitForCount(9));
-        QVERIFY(command(phone, "STAT||run9.jpg"));
+        QVERIFY(command(phone, "STAT||run10.jpg"));
         // The photo's end, its marker and the next header in one write.
         QVERIFY(photoBytes(phone, photos[9].mid(100) + MARKER + HEADER + photos[10].left(50)));
         QVERIFY(waitForCount(10));
-        QVERIFY(command(phone, "STAT||run10.jpg"));
         QVERIFY(photoBytes(phone, photos[10].mid(50) + MARKER));
         QVERIFY(waitForCount(11));
 
+        // Whether a marker was read at a piece's front or behind an image's
+        // end depends on how the system split the reads: only the photos
+        // themselves are asserted.
         for (int i = 0; i <= 10; ++i)
             QCOMPARE(sha256(stored(QStringLiteral("run%1.jpg").arg(i))), sha256(photos[i]));
         const auto channel = phoneLink()->figures().photos;
-        QVERIFY(channel.mergedAtFront >= 1);
-        QVERIFY(channel.mergedAfterImage >= 2);
         qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",
               static_cast<unsigned long long>(channel.mergedAtFront),
               static_cast<unsigned long long>(channel.mergedAfterImage));
