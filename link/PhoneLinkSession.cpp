@@ -24,8 +24,10 @@ PhoneLinkSession::CommandResult PhoneLinkSession::takeCommandPiece(
     CommandResult result;
     result.outcome = m_command.takePiece(piece);
     if (result.outcome == CommandChannel::Outcome::NameTaken) {
-        for (const PhotoName& name : m_command.takenNames())
-            m_naming.nameArrived(name, now);
+        for (const PhotoName& name : m_command.takenNames()) {
+            if (m_naming.nameArrived(connection, name, now) == PhotoNaming::NameOutcome::Refused)
+                ++result.namesRefused;
+        }
     } else {
         result.listEntry = workOffNameList(receiveDirectory);
     }
@@ -67,21 +69,26 @@ PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
     PhotoChannel& channel = m_photos.try_emplace(connection, m_photoLimit).first->second;
     PhotoChannel::Outcome taken = channel.takePiece(piece);
     if (!piece.empty())
-        m_naming.photoBytes(now);
+        m_naming.photoBytes(connection, now);
     PhotoResult result;
     std::size_t next = 0;
-    for (const PhotoChannel::Step step : taken.steps) {
-        if (step == PhotoChannel::Step::Began) {
-            m_naming.transferBegan(connection, now);
+    for (std::size_t i = 0; i < taken.steps.size(); ++i) {
+        if (taken.steps[i] == PhotoChannel::Step::Began) {
+            result.transfersLetGo += letGoOtherTransfers(connection);
+            // Its first bytes: the whole photo when it also ended in this
+            // piece, else what the channel holds of it.
+            const bool endsHere = i + 1 < taken.steps.size();
+            m_naming.transferBegan(connection, now, endsHere ? std::string_view(taken.photos[next])
+                                                             : channel.transferBytes());
             continue;
         }
         StoreJob job;
         job.count = ++m_photoCount;
         job.receiveDirectory = receiveDirectory;
         job.photo = std::move(taken.photos[next++]);
-        std::optional<PhotoNaming::TransferId> transfer = m_naming.transferEnded(connection, now);
+        std::optional<PhotoNaming::TransferId> transfer = m_naming.transferEnded(connection);
         if (!transfer)
-            job.name = m_naming.currentName();
+            job.name = m_naming.currentName(connection);
         result.counted.push_back(job.count);
         m_jobs.push_back({std::move(job), transfer});
     }
@@ -121,11 +128,26 @@ std::size_t PhoneLinkSession::forgetPhotoConnection(const std::string& connectio
     const std::size_t held = channel.bufferedBytes();
     // A dropped transfer keeps a few bytes to find its marker; those were
     // counted when it was dropped.
+    m_naming.transferCutOff(connection, channel.transferBytes());
     channel.dropTransfer();
-    m_naming.transferDropped(connection);
     retire(channel);
     m_photos.erase(found);
     return held;
+}
+
+// The phone has begun a transfer on `connection`: its transfers still open
+// on other photo connections were cut off by whatever broke those (a phone
+// keeps one photo connection while it works), and are let go.
+std::size_t PhoneLinkSession::letGoOtherTransfers(const std::string& connection)
+{
+    std::size_t letGo = 0;
+    for (const std::string& other : m_naming.otherOpenConnections(connection)) {
+        const auto found = m_photos.find(other);
+        m_naming.transferCutOff(other, found != m_photos.end() ? found->second.transferBytes() : std::string_view());
+        if (found != m_photos.end() && found->second.dropTransfer())
+            ++letGo;
+    }
+    return letGo;
 }
 
 void PhoneLinkSession::retire(const PhotoChannel& channel)

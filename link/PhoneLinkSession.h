@@ -46,12 +46,16 @@ public:
         CommandChannel::Outcome outcome = CommandChannel::Outcome::Waiting;
         // Set when the name-list step made a job for an entry.
         bool listEntry = false;
+        // Names let go because too many of the phone's names were waiting.
+        std::size_t namesRefused = 0;
     };
 
     struct PhotoResult {
         // The photo count after each photo this piece completed, oldest first.
         std::vector<std::uint64_t> counted;
         bool transferDropped = false;      // a transfer passed the size limit
+        // The phone's transfers on its other photo connections let go.
+        std::size_t transfersLetGo = 0;
     };
 
     PhoneLinkSession() : PhoneLinkSession(Limits{}) {}
@@ -101,16 +105,12 @@ public:
 
     // The jobs whose names are final at `now`, in order, each photo with its
     // name. A photo that began with no new name waits until its name message
-    // came or QUIET_MS passed after its end (its name may be read after the
+    // came or LATE_MS passed after its first bytes (its name may be read after the
     // photo itself), and the jobs behind it wait with it. Without `now`,
     // everything made so far.
     std::vector<StoreJob> settle(Millis now = std::numeric_limits<Millis>::max());
     // Jobs waiting for a late name.
     bool jobsWaiting() const { return !m_jobs.empty(); }
-    // Reading was held back until `now` (the writer was full): photo bytes
-    // may have been waiting all that time, so the photo connections do not
-    // count as quiet.
-    void photosHeldBack(Millis now) { m_naming.photoBytes(now); }
     // The photo connection `connection` has closed: a transfer it left
     // unfinished can never end and is let go. Returns the bytes let go.
     std::size_t forgetPhotoConnection(const std::string& connection);
@@ -123,6 +123,7 @@ public:
 private:
     bool workOffNameList(const std::filesystem::path& receiveDirectory);
     std::size_t photoBytesHeld() const;
+    std::size_t letGoOtherTransfers(const std::string& connection);
     void retire(const PhotoChannel& channel);
 
     std::string m_phoneAddress;

@@ -62,6 +62,13 @@ public:
     bool dropTransfer();
 
     std::size_t bufferedBytes() const { return m_buffer.size(); }
+    // The bytes of the transfer under way that came so far, less its header;
+    // empty when none is under way or it was dropped.
+    std::string_view transferBytes() const
+    {
+        return m_discarding || m_buffer.size() <= HEADER_SIZE ? std::string_view()
+                                                               : std::string_view(m_buffer).substr(HEADER_SIZE);
+    }
     std::uint64_t mergedAtFront() const { return m_mergedAtFront; }
     std::uint64_t mergedAfterImage() const { return m_mergedAfterImage; }
     std::uint64_t droppedTransfers() const { return m_dropped; }

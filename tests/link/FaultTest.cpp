@@ -104,9 +104,12 @@ private:
     link::PhoneLink::Figures figures() const { return m_window->findChild<link::PhoneLink*>()->figures(); }
     void setReceiveDirectory(const QString& path) { control<QLineEdit>(u"目录编辑框1")->setText(path); }
 
-    Socket open(link::TcpServer* server)
+    // A connection from `from` (a loopback address: each phone has its own).
+    Socket open(link::TcpServer* server, const QHostAddress& from = QHostAddress::LocalHost)
     {
         auto socket = std::make_unique<QTcpSocket>();
+        if (from != QHostAddress::LocalHost && !socket->bind(from))
+            return nullptr;
         socket->connectToHost(QHostAddress::LocalHost, server->serverPort());
         return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
     }
@@ -200,8 +203,9 @@ private Q_SLOTS:
         // them starts the count again in the middle.
         QSignalSpy connected(m_window->commandServer(), &link::TcpServer::clientConnected);
         for (int i = 0; i < PHONES; ++i) {
-            commands.push_back(open(m_window->commandServer()));
-            photos.push_back(open(m_window->photoServer()));
+            const QHostAddress phone(QStringLiteral("127.0.0.%1").arg(i + 1));
+            commands.push_back(open(m_window->commandServer(), phone));
+            photos.push_back(open(m_window->photoServer(), phone));
             QVERIFY(commands.back() && photos.back());
             sent.append(makeJpeg(120 + 7 * i, 160, i));
             known.insert(sent.back());
@@ -232,6 +236,32 @@ private Q_SLOTS:
         photos.clear();
         QVERIFY(QTest::qWaitFor([&] { return figures().photos.bufferedBytes == 0; }, WAIT_MS));
         checkStillServing(sent.first());
+    }
+
+    // Guards against two phones pointed at one PC taking each other's
+    // names: each names its photo, the other phone's photo comes first, and
+    // every photo must be filed under its own phone's name.
+    void twoPhonesKeepTheirNames()
+    {
+        const QHostAddress addressX(QStringLiteral("127.0.0.1")), addressY(QStringLiteral("127.0.0.2"));
+        Socket commandX = open(m_window->commandServer(), addressX), photoX = open(m_window->photoServer(), addressX);
+        Socket commandY = open(m_window->commandServer(), addressY), photoY = open(m_window->photoServer(), addressY);
+        QVERIFY(commandX && photoX && commandY && photoY);
+        QList<QByteArray> photos;
+        for (int i = 0; i < 8; ++i)
+            photos.append(makeJpeg(100 + 9 * i, 80, i));
+        int counted = 0;
+        for (int i = 0; i < 4; ++i) {
+            const QByteArray number = QByteArray::number(i);
+            QVERIFY(sendName(*commandX, "x" + number + ".jpg"));
+            QVERIFY(sendName(*commandY, "y" + number + ".jpg"));
+            QVERIFY(sendPhoto(*photoY, photos[2 * i + 1], ++counted));
+            QVERIFY(sendPhoto(*photoX, photos[2 * i], ++counted));
+        }
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(readFile(goodDirectory() + QStringLiteral("x%1.jpg").arg(i)), photos[2 * i]);
+            QCOMPARE(readFile(goodDirectory() + QStringLiteral("y%1.jpg").arg(i)), photos[2 * i + 1]);
+        }
     }
 
     void droppedConnectionLeavesNextPhotoWhole_data()

@@ -53,16 +53,20 @@ std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, cons
 
 // Which name each photo takes, for event sequences as they reach the PC:
 // name messages, photo bytes (the first bytes of a transfer, its end
-// marker), and the time between them. Guards against a photo on the air
-// being filed under the name the phone sent after it, and against a
-// cancelled shot's name being given to the next photo.
+// marker, connections that close), the time between them and the phone
+// they come from. Guards against a photo on the air being filed under the
+// name the phone sent after it, against a cancelled shot's name being given
+// to the next photo, against a resent or a stalled photo shifting every later
+// name, and against two phones taking each other's names.
 TEST(PhoneLinkSession, NamesBindToTransfers)
 {
     struct Event {
-        char kind;        // 'n': name message, 'p': photo piece
+        char kind;        // 'n': name message, 'p': photo piece, 'x': photo connection closed
         std::string bytes;
         long long at;     // milliseconds
         bool sameRound = false; // read in one round with the next event
+        // "address:port"; names come from port 9 unless said otherwise
+        std::string connection = "phone";
     };
     const std::string A = "HDR!\xFF\xD8" "A\xFF\xD9", B = "HDR!\xFF\xD8" "B\xFF\xD9";
     const struct {
@@ -115,6 +119,52 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
          {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 200}, {'n', "STAT||b", 250},
           {'p', "HDR!B", 300}, {'p', MARKER, 310}},
          {{"A", "a"}, {"B", "b"}}},
+        {"a name long after a photo with no new name began waits for the next photo",
+         {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
+          {'p', "HDR!A", 2000}, {'n', "STAT||b", 2800}, {'p', MARKER, 3000}, {'p', "HDR!B", 3010}, {'p', MARKER, 3020}},
+         {{"Z", "z"}, {"A", "z"}, {"B", "b"}}},
+        {"a photo cut off and sent again on a new connection keeps its name",
+         {{'n', "STAT||a", 0, false, "p:9"}, {'p', "HDR!A", 100, false, "p:1"}, {'x', "", 500, false, "p:1"},
+          {'p', "HDR!A", 600, false, "p:2"}, {'n', "STAT||b", 605, false, "p:9"}, {'p', MARKER, 1400, false, "p:2"},
+          {'p', "HDR!B", 1410, false, "p:2"}, {'n', "STAT||c", 1415, false, "p:9"}, {'p', MARKER, 2200, false, "p:2"},
+          {'p', "HDR!C", 2210, false, "p:2"}, {'p', MARKER, 3000, false, "p:2"}},
+         {{"A", "a"}, {"B", "b"}, {"C", "c"}}},
+        {"a photo cut off, the phone goes on with the next photo read before its name",
+         {{'n', "STAT||a", 0, false, "p:9"}, {'p', "HDR!A", 100, false, "p:1"}, {'x', "", 500, false, "p:1"},
+          {'p', "HDR!B", 600, false, "p:2"}, {'n', "STAT||b", 605, false, "p:9"}, {'p', MARKER, 1400, false, "p:2"}},
+         {{"B", "b"}}},
+        {"photos read before their names, one cut off and sent again on a new connection",
+         {{'p', "HDR!\xFF\xD8" "P1\xFF\xD9" + MARKER + "HDR!P2", 100, false, "p:1"},
+          {'p', "HDR!P2", 101, false, "p:2"}, {'n', "STAT||1STAT||2", 102, false, "p:9"},
+          {'p', MARKER, 110, false, "p:2"}, {'n', "STAT||3", 120, false, "p:9"}, {'p', "HDR!P3", 130, false, "p:2"},
+          {'p', MARKER, 140, false, "p:2"}},
+         {{"\xFF\xD8" "P1\xFF\xD9", "1"}, {"P2", "2"}, {"P3", "3"}}},
+        {"photos read before their names, one left silent, the phone going on on a new connection",
+         {{'p', "HDR!\xFF\xD8" "P1\xFF\xD9" + MARKER + "HDR!P2", 100, false, "p:1"},
+          {'p', "HDR!\xFF\xD8" "P3\xFF\xD9" + MARKER, 101, false, "p:2"},
+          {'n', "STAT||1STAT||2STAT||3", 102, false, "p:9"}},
+         {{"\xFF\xD8" "P1\xFF\xD9", "1"}, {"\xFF\xD8" "P3\xFF\xD9", "3"}}},
+        {"a photo connection silent mid-photo, the phone back on a new one after seconds",
+         {{'n', "STAT||0", 0, false, "p:9"}, {'p', "HDR!P0", 100, false, "p:1"},
+          {'n', "STAT||1", 5000, false, "p:9"}, {'p', "HDR!P1", 5100, false, "p:2"}, {'p', MARKER, 5110, false, "p:2"},
+          {'n', "STAT||2", 6000, false, "p:9"}, {'n', "STAT||3", 7500, false, "p:9"},
+          {'p', "HDR!P3", 7600, false, "p:2"}, {'p', MARKER, 7610, false, "p:2"},
+          {'n', "STAT||4", 8000, false, "p:9"}, {'p', "HDR!P4", 8100, false, "p:2"}, {'p', MARKER, 8110, false, "p:2"}},
+         {{"P1", "1"}, {"P3", "3"}, {"P4", "4"}}},
+        {"two phones interleave their names and photos",
+         {{'n', "STAT||x1", 0, false, "X:9"}, {'n', "STAT||y1", 10, false, "Y:9"},
+          {'p', "HDR!Y1", 100, false, "Y:1"}, {'p', MARKER, 110, false, "Y:1"},
+          {'p', "HDR!X1", 120, false, "X:1"}, {'p', MARKER, 130, false, "X:1"},
+          {'n', "STAT||x2", 1000, false, "X:9"}, {'n', "STAT||y2", 1010, false, "Y:9"},
+          {'p', "HDR!Y2", 1100, false, "Y:1"}, {'n', "STAT||y3", 1105, false, "Y:9"}, {'p', MARKER, 1110, false, "Y:1"},
+          {'p', "HDR!X2", 1120, false, "X:1"}, {'p', MARKER, 1130, false, "X:1"},
+          {'p', "HDR!Y3", 1140, false, "Y:1"}, {'p', MARKER, 1150, false, "Y:1"}},
+         {{"Y1", "y1"}, {"X1", "x1"}, {"Y2", "y2"}, {"X2", "x2"}, {"Y3", "y3"}}},
+        {"a new photo connection lets the phone's open transfer go",
+         {{'n', "STAT||a", 0, false, "p:9"}, {'p', "HDR!half", 100, false, "p:1"},
+          {'n', "STAT||b", 1000, false, "p:9"}, {'p', "HDR!B", 1100, false, "p:2"}, {'p', MARKER, 1110, false, "p:2"},
+          {'p', "rest", 1200, false, "p:1"}, {'p', MARKER, 1210, false, "p:1"}},
+         {{"B", "b"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -122,9 +172,11 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
         std::vector<std::pair<std::string, std::string>> stored;
         for (const Event& event : row.events) {
             if (event.kind == 'n')
-                session.takeCommandPiece("phone", event.bytes, "/nowhere", event.at);
+                session.takeCommandPiece(event.connection, event.bytes, "/nowhere", event.at);
+            else if (event.kind == 'x')
+                session.forgetPhotoConnection(event.connection);
             else
-                session.takePhotoPiece("phone", event.bytes, "/nowhere", event.at);
+                session.takePhotoPiece(event.connection, event.bytes, "/nowhere", event.at);
             if (event.sameRound)
                 continue;
             for (const StoreJob& job : session.settle(event.at))
