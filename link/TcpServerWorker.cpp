@@ -1,12 +1,16 @@
 #include "link/TcpServerWorker.h"
 
 #include "link/TcpServer.h"
+#include "platform/KeepAlive.h"
 
 #include <QHostAddress>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+Q_LOGGING_CATEGORY(lcTcpServer, "velmora.tcp")
 
 namespace velmora::link {
 namespace {
@@ -118,6 +122,10 @@ void TcpServerWorker::acceptConnections()
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
         socket->setReadBufferSize(SOCKET_BUFFER);
+        // A phone gone out of reach mid-photo closes nothing: the system's
+        // probes end its connection, and the half photo with it.
+        if (!platform::setKeepAlive(socket->socketDescriptor()))
+            qCWarning(lcTcpServer) << "keep-alive not set for" << socket->peerAddress().toString();
         const QString name = nameFor(socket);
         m_names.insert(socket, name);
         m_sockets.insert(name, socket);
