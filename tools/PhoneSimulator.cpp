@@ -28,55 +28,103 @@ PhoneSimulator::PhoneSimulator(SimulatorOptions options, QTextStream& out, QText
 
 PhoneSimulator::~PhoneSimulator() = default;
 
+bool PhoneSimulator::connectSocket(QTcpSocket& socket, quint16 port)
+{
+    if (!m_options.from.isEmpty() && !socket.bind(QHostAddress(m_options.from))) {
+        m_err << "cannot send from " << m_options.from << ": " << socket.errorString() << Qt::endl;
+        return false;
+    }
+    socket.connectToHost(m_options.host, port);
+    if (socket.waitForConnected(m_options.timeoutMs)) {
+        // Without this the end marker, a small write behind a larger one,
+        // waits for the PC's delayed acknowledgement (some 40 ms), long
+        // enough for the next photo's name message to overtake it on the
+        // other connection: the photo would be stored under the next name.
+        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        return true;
+    }
+    m_err << "cannot connect to " << m_options.host << ':' << port << ": " << socket.errorString() << Qt::endl;
+    return false;
+}
+
 bool PhoneSimulator::connectToPc()
 {
-    const auto connectOne = [this](QTcpSocket& socket, quint16 port) {
-        socket.connectToHost(m_options.host, port);
-        if (socket.waitForConnected(m_options.timeoutMs)) {
-            // Without this the end marker, a small write behind a larger one,
-            // waits for the PC's delayed acknowledgement (some 40 ms), long
-            // enough for the next photo's name message to overtake it on the
-            // other connection: the photo would be stored under the next name.
-            socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            return true;
-        }
-        m_err << "cannot connect to " << m_options.host << ':' << port << ": " << socket.errorString() << Qt::endl;
-        return false;
-    };
     // The command channel first, as the phone does: connecting restarts the
     // PC's photo count.
-    if (!connectOne(m_command, m_options.commandPort) || !connectOne(m_photo, m_options.photoPort))
+    m_photo = std::make_unique<QTcpSocket>();
+    if (!connectSocket(m_command, m_options.commandPort) || !connectSocket(*m_photo, m_options.photoPort))
         return false;
     if (m_options.linkRateMBps > 0) {
         m_radio = std::make_unique<RadioLink>(m_options.linkRateMBps * 1e6, m_options.sendBuffer);
         m_commandOnRadio = m_radio->add(m_command);
-        m_photoOnRadio = m_radio->add(m_photo);
+        m_photoOnRadio = m_radio->add(*m_photo);
     }
     return true;
 }
 
 bool PhoneSimulator::sendPhoto(const QString& name, const QByteArray& photo)
 {
+    const int number = ++m_photosSent;
     if (!write(m_command, nameMessage(name)))
         return false;
     pause(m_options.gapMs);
     const QByteArray transfer = m_options.header + photo;
+    if (m_options.cancelAt.contains(number)) {
+        m_out << "cancelled " << name << Qt::endl;
+        pause(CANCEL_QUIET_MS);
+        return true;
+    }
+    if (m_options.stallAt.contains(number)) {
+        if (!breakOff(transfer, false))
+            return false;
+        m_out << "lost " << name << " half-way, its connection silent" << Qt::endl;
+        pause(m_options.gapMs);
+        return true;
+    }
+    if (m_options.resendAt.contains(number)) {
+        if (!breakOff(transfer, true))
+            return false;
+        m_out << "cut off " << name << " half-way, sending it again" << Qt::endl;
+    }
+    if (!sendTransfer(transfer))
+        return false;
+    m_out << "sent " << name << " (" << photo.size() << " bytes)" << Qt::endl;
+    printRosters();
+    pause(m_options.gapMs);
+    return true;
+}
+
+bool PhoneSimulator::sendTransfer(const QByteArray& transfer)
+{
     const qint64 piece = m_options.pieceSize > 0 ? m_options.pieceSize : transfer.size();
     for (qint64 at = 0; at < transfer.size(); at += piece) {
         QByteArray bytes = transfer.mid(at, piece);
         const bool last = at + piece >= transfer.size();
         if (last && m_options.mergeMarker)
             bytes += END_MARKER;
-        if (!write(m_photo, bytes))
+        if (!write(*m_photo, bytes))
             return false;
         if (!last)
             pause(m_options.piecePauseMs);
     }
-    if (!m_options.mergeMarker && !write(m_photo, END_MARKER))
+    return m_options.mergeMarker || write(*m_photo, END_MARKER);
+}
+
+bool PhoneSimulator::breakOff(const QByteArray& transfer, bool closeIt)
+{
+    if (!write(*m_photo, transfer.left(transfer.size() / 2)) || !finishSending())
         return false;
-    m_out << "sent " << name << " (" << photo.size() << " bytes)" << Qt::endl;
-    printRosters();
-    pause(m_options.gapMs);
+    if (m_radio)
+        m_radio->forget(m_photoOnRadio);
+    if (closeIt)
+        m_photo->abort();
+    else
+        m_silent.push_back(std::move(m_photo));
+    m_photo = std::make_unique<QTcpSocket>();
+    if (!connectSocket(*m_photo, m_options.photoPort))
+        return false;
+    if (m_radio)
+        m_photoOnRadio = m_radio->add(*m_photo);
     return true;
 }
 

@@ -10,8 +10,11 @@
 #include <QTcpSocket>
 #include <QTextStream>
 
+#include <QSet>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora::tools {
 
@@ -30,6 +33,18 @@ struct SimulatorOptions {
     // straight to the sockets.
     double linkRateMBps = 0;
     qint64 sendBuffer = 2 * 1024 * 1024;
+    // The phone's own address (a second phone on one PC: 127.0.0.2); empty:
+    // whatever the system picks.
+    QString from;
+    // What a school day does to the photos of these numbers (from 1, in the
+    // order sent): cut off half-way by a broken connection and sent again
+    // whole on a new one with no new name; left half-way on a connection that
+    // goes silent without closing (out of Wi-Fi reach), the phone going on
+    // with the next photo on a new connection; named, then the shot cancelled
+    // and nothing sent for CANCEL_QUIET_MS.
+    QSet<int> resendAt;
+    QSet<int> stallAt;
+    QSet<int> cancelAt;
 };
 
 class RadioLink;
@@ -38,6 +53,8 @@ class PhoneSimulator {
 public:
     PhoneSimulator(SimulatorOptions options, QTextStream& out, QTextStream& err);
     ~PhoneSimulator();
+
+    static constexpr int CANCEL_QUIET_MS = 1500;
 
     // Connects to both ports; false (with a message on err) when either fails.
     bool connectToPc();
@@ -58,6 +75,11 @@ public:
     static QByteArray nameMessage(const QString& name);
 
 private:
+    bool connectSocket(QTcpSocket& socket, quint16 port);
+    // Writes half of `transfer`, lets the photo connection go (closed, or
+    // left open and silent) and opens a new one.
+    bool breakOff(const QByteArray& transfer, bool closeIt);
+    bool sendTransfer(const QByteArray& transfer);
     bool write(QTcpSocket& socket, const QByteArray& bytes);
     void printRosters();
     void pause(int ms);
@@ -66,12 +88,14 @@ private:
     QTextStream& m_out;
     QTextStream& m_err;
     QTcpSocket m_command;
-    QTcpSocket m_photo;
+    std::unique_ptr<QTcpSocket> m_photo;
+    std::vector<std::unique_ptr<QTcpSocket>> m_silent; // connections left open, never written again
     std::unique_ptr<RadioLink> m_radio; // null: no Wi-Fi emulated
     int m_commandOnRadio = 0;
     int m_photoOnRadio = 0;
     std::string m_received; // GBK bytes not yet printed
     int m_rosters = 0;
+    int m_photosSent = 0;
 };
 
 } // namespace velmora::tools

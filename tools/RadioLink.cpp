@@ -39,6 +39,17 @@ int RadioLink::add(QTcpSocket& socket)
     return static_cast<int>(m_connections.size() - 1);
 }
 
+void RadioLink::forget(int connection)
+{
+    Connection& gone = m_connections[static_cast<std::size_t>(connection)];
+    gone.socket = nullptr;
+    gone.bytes.clear();
+    gone.sent = 0;
+    m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(),
+                                 [&](const Packet& packet) { return packet.connection == connection; }),
+                  m_queue.end());
+}
+
 bool RadioLink::write(int connection, const QByteArray& bytes, int timeoutMs)
 {
     Connection& target = m_connections[static_cast<std::size_t>(connection)];
@@ -85,7 +96,7 @@ bool RadioLink::runUntil(const std::function<bool()>& done, int timeoutMs, bool 
         if (failed())
             return false;
         for (Connection& connection : m_connections) {
-            if (connection.socket->bytesToWrite() > 0)
+            if (connection.socket && connection.socket->bytesToWrite() > 0)
                 connection.socket->flush();
         }
         fillQueue();
@@ -115,7 +126,7 @@ void RadioLink::fillQueue()
         Connection& connection = m_connections[m_nextTurn];
         const int number = static_cast<int>(m_nextTurn);
         m_nextTurn = (m_nextTurn + 1) % count;
-        if (connection.buffered() == 0 || connection.socket->bytesToWrite() > 0) {
+        if (!connection.socket || connection.buffered() == 0 || connection.socket->bytesToWrite() > 0) {
             ++idle;
             continue;
         }
@@ -147,14 +158,14 @@ bool RadioLink::sendDue(qint64 now)
 bool RadioLink::drained() const
 {
     return m_queue.empty() && std::all_of(m_connections.begin(), m_connections.end(), [](const Connection& c) {
-        return c.buffered() == 0 && c.socket->bytesToWrite() == 0;
+        return !c.socket || (c.buffered() == 0 && c.socket->bytesToWrite() == 0);
     });
 }
 
 bool RadioLink::failed()
 {
     for (const Connection& connection : m_connections) {
-        if (connection.socket->state() != QAbstractSocket::ConnectedState) {
+        if (connection.socket && connection.socket->state() != QAbstractSocket::ConnectedState) {
             if (m_error.isEmpty())
                 m_error = connection.socket->errorString();
             return true;

@@ -37,6 +37,10 @@ public:
     // connection's send buffer. False when the connection failed or no room
     // came free for `timeoutMs`.
     bool write(int connection, const QByteArray& bytes, int timeoutMs);
+    // Takes a connection off the link as if its phone had lost it: bytes
+    // still in its send buffer or queued for the air are never sent, and a
+    // connection that closed fails nothing any more.
+    void forget(int connection);
     // Keeps the radio sending for `ms` milliseconds.
     void run(int ms);
     // Sends everything buffered; false when the connection failed or nothing

@@ -76,6 +76,10 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("timeout"), QStringLiteral("Give up when connecting or one write takes longer (default 10; a PC storing onto a slow disk holds the phone back)."), QStringLiteral("seconds"), QStringLiteral("10")},
         {QStringLiteral("link-rate"), QStringLiteral("Act as a phone on Wi-Fi: both connections share a radio link of this many MB/s (default: no link, straight to the sockets)."), QStringLiteral("MBPS")},
         {QStringLiteral("send-buffer"), QStringLiteral("With --link-rate: each connection's send buffer, whose writes return once the bytes fit (default 2097152)."), QStringLiteral("bytes"), QStringLiteral("2097152")},
+        {QStringLiteral("from"), QStringLiteral("Connect from this address of the PC playing the phone (a second phone: 127.0.0.2)."), QStringLiteral("address")},
+        {QStringLiteral("resend"), QStringLiteral("Cut photo N (from 1) off half-way by closing its connection, then send it again whole on a new one with no new name. May be repeated."), QStringLiteral("N")},
+        {QStringLiteral("stall"), QStringLiteral("Leave photo N half-way on a connection that goes silent without closing (out of Wi-Fi reach); go on with the next photo on a new connection. May be repeated."), QStringLiteral("N")},
+        {QStringLiteral("cancel"), QStringLiteral("Send photo N's name, then cancel the shot: no photo, 1.5 s of quiet. May be repeated."), QStringLiteral("N")},
     });
 }
 
@@ -94,6 +98,19 @@ bool readLink(const QCommandLineParser& parser, SimulatorOptions& sim, QTextStre
         || !readNumber(parser, QStringLiteral("send-buffer"), 1, qint64{1} << 32, sim.sendBuffer)) {
         err << "bad number for --link-rate or --send-buffer" << Qt::endl;
         return false;
+    }
+    return true;
+}
+
+// The photo numbers given with `option`; false on one that is no number from 1.
+bool readPhotoNumbers(const QCommandLineParser& parser, const QString& option, QSet<int>& numbers)
+{
+    for (const QString& value : parser.values(option)) {
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        if (!ok || number < 1)
+            return false;
+        numbers.insert(number);
     }
     return true;
 }
@@ -119,8 +136,15 @@ bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
     run.sim.gapMs = static_cast<int>(gap);
     run.sim.timeoutMs = static_cast<int>(timeout * 1000);
     run.sim.mergeMarker = parser.isSet(QStringLiteral("merge-marker"));
+    run.sim.from = parser.value(QStringLiteral("from"));
     if (!readLink(parser, run.sim, err))
         return false;
+    if (!readPhotoNumbers(parser, QStringLiteral("resend"), run.sim.resendAt)
+        || !readPhotoNumbers(parser, QStringLiteral("stall"), run.sim.stallAt)
+        || !readPhotoNumbers(parser, QStringLiteral("cancel"), run.sim.cancelAt)) {
+        err << "--resend, --stall and --cancel take photo numbers from 1" << Qt::endl;
+        return false;
+    }
     if (parser.isSet(QStringLiteral("dir")))
         run.photos = photosIn(parser.value(QStringLiteral("dir")));
     for (const QString& argument : parser.positionalArguments()) {

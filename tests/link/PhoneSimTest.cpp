@@ -70,7 +70,8 @@ private:
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(QDir().mkpath(receiveDirectory()));
+        // Each test and each row begins with an empty receive directory.
+        QVERIFY(QDir(receiveDirectory()).removeRecursively() && QDir().mkpath(receiveDirectory()));
         app::MainWindowOptions options = test::testWindowOptions(m_dir.filePath(QStringLiteral("set.ini")), &m_dialogs);
         m_window = std::make_unique<app::MainWindow>(options);
         m_window->findChild<QLineEdit*>(QStringLiteral("目录编辑框1"))->setText(receiveDirectory());
@@ -107,6 +108,65 @@ private Q_SLOTS:
         qInfo("merged end markers taken apart: at the front of a piece %llu, behind an image end %llu",
               static_cast<unsigned long long>(channel.mergedAtFront),
               static_cast<unsigned long long>(channel.mergedAfterImage));
+    }
+
+    void schoolDayKeepsEveryPhotoUnderItsName_data()
+    {
+        QTest::addColumn<QStringList>("options");      // the simulator's, beyond the photos
+        QTest::addColumn<bool>("twoPhones");           // a second simulator from 127.0.0.2 at once
+        QTest::addColumn<QList<int>>("neverSentWhole"); // photos (from 1) that must leave no file
+        const QStringList wifi{QStringLiteral("--link-rate"), QStringLiteral("20"), QStringLiteral("--gap"),
+                               QStringLiteral("0")};
+        QTest::newRow("photo 2 cut off and sent again on a new connection")
+            << wifi + QStringList{QStringLiteral("--resend"), QStringLiteral("2")} << false << QList<int>{};
+        QTest::newRow("photo 2 left silent mid-photo, the phone going on on a new connection")
+            << wifi + QStringList{QStringLiteral("--stall"), QStringLiteral("2")} << false << QList<int>{2};
+        QTest::newRow("two phones at once") << wifi << true << QList<int>{};
+    }
+    // Guards against what a school day does to a phone's photos shifting
+    // names: a photo sent again after its connection broke, a photo
+    // connection that goes silent mid-photo, two phones on one PC. Every
+    // photo sent whole is stored under its own name; no photo's bytes are
+    // stored under the name of a photo never sent whole.
+    void schoolDayKeepsEveryPhotoUnderItsName()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, twoPhones);
+        QFETCH(QList<int>, neverSentWhole);
+        const int phones = twoPhones ? 2 : 1;
+        QStringList photos[2];
+        QStringList names;
+        for (int i = 1; i <= 6; ++i) {
+            const QString name = QStringLiteral("班1/学生%1.jpg").arg(i);
+            const QString file = m_dir.filePath(QStringLiteral("phone/") + name);
+            QVERIFY(writeJpeg(file, 20 + i));
+            names << name;
+            photos[(i - 1) % phones] << QString(name).replace(QLatin1Char('/'), QLatin1Char('\\'))
+                    + QLatin1Char('=') + file;
+        }
+        QProcess sims[2];
+        for (int phone = 0; phone < phones; ++phone) {
+            sims[phone].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            sims[phone].start(simulator(), portArguments() + options
+                                               + QStringList{QStringLiteral("--from"),
+                                                             QStringLiteral("127.0.0.%1").arg(phone + 1)}
+                                               + photos[phone]);
+        }
+        for (int phone = 0; phone < phones; ++phone) {
+            QVERIFY(QTest::qWaitFor([&] { return sims[phone].state() == QProcess::NotRunning; }, 60000));
+            QCOMPARE(sims[phone].exitCode(), 0);
+        }
+        const auto storedWhole = [&](int i) {
+            return hashOf(receiveDirectory() + names[i - 1]) == hashOf(m_dir.filePath(QStringLiteral("phone/") + names[i - 1]));
+        };
+        for (int i = 1; i <= 6; ++i) {
+            if (!neverSentWhole.contains(i))
+                QVERIFY2(QTest::qWaitFor([&] { return storedWhole(i); }, 30000), qPrintable(names[i - 1]));
+        }
+        // The name-list step may leave an empty file under the name of the
+        // photo that never came; never photo bytes.
+        for (int i : neverSentWhole)
+            QVERIFY2(QFileInfo(receiveDirectory() + names[i - 1]).size() == 0, qPrintable(names[i - 1]));
     }
 
     // The marker merged into the photo's last write by the simulator itself.
