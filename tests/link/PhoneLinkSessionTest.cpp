@@ -188,6 +188,20 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
     }
 }
 
+// Guards against a device on the LAN filling memory with name messages while
+// a photo of its own is on the air: names beyond the bound are let go.
+TEST(PhoneLinkSession, NamesWaitingPerPhoneAreBounded)
+{
+    PhoneLinkSession session;
+    session.takeCommandPiece("p:9", "STAT||a", "/nowhere", 0);
+    session.takePhotoPiece("p:1", "HDR!A", "/nowhere", 10);
+    std::size_t refused = 0;
+    for (int i = 0; i < 20; ++i)
+        refused += session.takeCommandPiece("p:9", "STAT||n" + std::to_string(i), "/nowhere", 20).namesRefused;
+    EXPECT_EQ(session.naming().namesWaiting(), velmora::link::PhotoNaming::WAITING_LIMIT);
+    EXPECT_EQ(refused, 20 - velmora::link::PhotoNaming::WAITING_LIMIT);
+}
+
 // Guards against a second photo under one name being kept beside the first
 // or the count going up for only one, and against a reconnect keeping the
 // old count.
