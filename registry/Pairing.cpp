@@ -102,8 +102,15 @@ PairingResult pairPhotos(std::vector<Student> students, FolderContents folder)
             return photos[a].modified > photos[b].modified;
         return photos[a].relative < photos[b].relative;
     };
-    for (auto& photos : result.photosOf)
+    for (auto& photos : result.photosOf) {
+        if (photos.size() < 2)
+            continue;
+        for (std::size_t photo : photos) {
+            std::error_code error;
+            result.photos[photo].modified = std::filesystem::last_write_time(result.photos[photo].path, error);
+        }
         std::sort(photos.begin(), photos.end(), newerFirst);
+    }
     return result;
 }
 

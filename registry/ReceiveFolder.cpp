@@ -19,18 +19,24 @@ bool isPhotoExtension(std::string extension)
     return std::find(PHOTO.begin(), PHOTO.end(), extension) != PHOTO.end();
 }
 
-std::string relativeText(const fs::path& relative)
+// The part of `path` below the folder whose name takes `topLength`
+// characters, as UTF-8 with "/" between levels. Cut from the text rather
+// than worked out level by level, which took most of a check's time.
+std::string relativeText(const fs::path& path, std::size_t topLength)
 {
-    std::string text;
-    for (const fs::path& level : relative) {
-        if (!text.empty())
-            text += '/';
-        text += platform::utf8FromPath(level);
-    }
-    return text;
+    const fs::path relative(path.native().substr(std::min(topLength, path.native().size())));
+    const std::u8string text = relative.generic_u8string();
+    return std::string(text.begin(), text.end());
 }
 
-void addEntry(const fs::directory_entry& entry, const fs::path& top, FolderContents& contents)
+std::size_t topLength(const fs::path& top)
+{
+    const auto& name = top.native();
+    const bool endsWithSeparator = !name.empty() && (name.back() == fs::path::preferred_separator || name.back() == '/');
+    return name.size() + (endsWithSeparator ? 0 : 1);
+}
+
+void addEntry(const fs::directory_entry& entry, std::size_t top, FolderContents& contents)
 {
     std::error_code error;
     if (!entry.is_regular_file(error))
@@ -42,13 +48,16 @@ void addEntry(const fs::directory_entry& entry, const fs::path& top, FolderConte
     }
     if (!isPhotoExtension(platform::utf8FromPath(name.extension())) || entry.file_size(error) == 0 || error)
         return;
-    const fs::path relative = entry.path().lexically_relative(top);
     PhotoFile photo;
     photo.path = entry.path();
-    photo.relative = relativeText(relative);
+    photo.relative = relativeText(entry.path(), top);
     photo.stem = platform::utf8FromPath(name.stem());
-    photo.folder = relative.has_parent_path() ? platform::utf8FromPath(relative.parent_path().filename()) : "";
-    photo.modified = entry.last_write_time(error);
+    const std::size_t last = photo.relative.rfind('/');
+    if (last != std::string::npos) {
+        const std::size_t before = photo.relative.rfind('/', last - 1);
+        photo.folder = photo.relative.substr(before == std::string::npos ? 0 : before + 1,
+                                             before == std::string::npos ? last : last - before - 1);
+    }
     contents.photos.push_back(std::move(photo));
 }
 
@@ -79,10 +88,11 @@ std::optional<FolderContents> readReceiveFolder(const fs::path& folder, std::str
         return std::nullopt;
     }
     FolderContents contents;
+    const std::size_t top = topLength(folder);
     for (const fs::recursive_directory_iterator end; it != end; it.increment(error)) {
         if (error)
             break;
-        addEntry(*it, folder, contents);
+        addEntry(*it, top, contents);
     }
     std::sort(contents.photos.begin(), contents.photos.end(),
               [](const PhotoFile& a, const PhotoFile& b) { return a.relative < b.relative; });

@@ -16,6 +16,8 @@ struct PhotoFile {
     std::string relative;              // UTF-8, levels joined by "/"
     std::string stem;                  // file name without its extension, UTF-8
     std::string folder;                // the folder holding it, "" for the top, UTF-8
+    // Read only for the photos of a student with several: one look at the
+    // disk less for every other photo of the folder.
     std::filesystem::file_time_type modified{};
 };
 

@@ -92,15 +92,25 @@ std::vector<Student> rosterStudents(std::string_view utf8)
 
 std::optional<std::string> readRosterFile(const std::filesystem::path& path, std::string& reason)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        reason = "名册文件打不开";
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         reason = "名册文件打不开";
         return std::nullopt;
     }
+    // Read in pieces up to the limit: the size the file reports may change
+    // while it is read, and a limit-sized buffer up front costs more than
+    // the whole check.
     std::string bytes;
-    bytes.resize(MAX_ROSTER_FILE + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    std::array<char, 64 * 1024> piece;
+    while (in && bytes.size() <= MAX_ROSTER_FILE) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad() || bytes.size() > MAX_ROSTER_FILE) {
         reason = in.bad() ? "名册文件读不出" : "名册文件太大";
         return std::nullopt;
