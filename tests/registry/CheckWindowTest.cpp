@@ -3,11 +3,14 @@
 // saved; an empty roster box answered with a message.
 
 #include "app/MainWindow.h"
+#include "link/PhoneLink.h"
+#include "link/TcpServer.h"
 #include "platform/Files.h"
 #include "registry/CheckWindow.h"
 #include "roster/XlsReader.h"
 #include "widgets/CrlfTextEdit.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/PhotoFiles.h"
 #include "tests/support/TestWindow.h"
 
 #include <QClipboard>
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -108,6 +112,30 @@ private Q_SLOTS:
         check->refresh(); // asked again while reading: read once more
         QVERIFY(done.wait(10000));
         QTRY_COMPARE_WITH_TIMEOUT(counts(check), QStringLiteral("名册 4 人，已有照片 2 人，缺 2 人"), 10000);
+    }
+
+    // A photo the phone sends while the window is open is counted in it
+    // without anyone asking.
+    void photoFromThePhoneUpdatesTheWindow()
+    {
+        auto window = makeWindow(QStringLiteral("S\t张三\t11010519491231002X\t1\r\nS\t李四\t\t1\r\n"));
+        registry::CheckWindow* check = openCheck(*window);
+        QVERIFY(check);
+        QCOMPARE(counts(check), QStringLiteral("名册 2 人，已有照片 0 人，缺 2 人"));
+
+        QTcpSocket command, photo;
+        command.connectToHost(QHostAddress::LocalHost, window->commandServer()->serverPort());
+        photo.connectToHost(QHostAddress::LocalHost, window->photoServer()->serverPort());
+        QVERIFY(command.waitForConnected(5000) && photo.waitForConnected(5000));
+        const QByteArray name("STAT||1%5C11010519491231002X.jpg");
+        command.write(name);
+        QVERIFY(command.waitForBytesWritten(5000));
+        // The name first, then the photo, as a phone sends them.
+        auto* link = window->findChild<link::PhoneLink*>();
+        QTRY_VERIFY_WITH_TIMEOUT(link->figures().commandBytesTaken >= std::uint64_t(name.size()), 10000);
+        photo.write(test::TRANSFER_HEADER + test::makeJpeg(40, 30, 1) + test::END_MARKER);
+        QVERIFY(photo.waitForBytesWritten(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(counts(check), QStringLiteral("名册 2 人，已有照片 1 人，缺 1 人"), 10000);
     }
 
     // Copy gives TAB columns; save writes a workbook our reader reads back.
