@@ -12,6 +12,7 @@
 #include "platform/Paths.h"
 #include "platform/UserDialogs.h"
 #include "qr/DownloadDialog.h"
+#include "registry/CheckWindow.h"
 #include "roster/RosterPanel.h"
 
 #include <QLineEdit>
@@ -90,6 +91,13 @@ void MainWindow::bindEvents()
             this, &MainWindow::openDownloadDialog);
     connect(control<QPushButton>(this, u"按钮6"), &QPushButton::clicked,
             this, &MainWindow::openReceiveDirectory);
+    connect(control<QPushButton>(this, u"按钮7"), &QPushButton::clicked,
+            this, &MainWindow::openCheckWindow);
+    // Every photo shown may be one the check still lists as missing.
+    connect(m_phoneLink, &link::PhoneLink::photoShown, this, [this] {
+        if (m_checkWindow && m_checkWindow->isVisible())
+            m_checkWindow->refresh();
+    });
     connect(control<CrlfTextEdit>(this, u"编辑框2"), &CrlfTextEdit::userEdited,
             m_rosterPanel, &roster::RosterPanel::cleanUp);
     connect(control<QLineEdit>(this, u"目录编辑框1"), &QLineEdit::textChanged,
@@ -143,6 +151,26 @@ void MainWindow::openDownloadDialog()
     qr::DownloadDialog dialog(m_options.downloadLookupUrl.isEmpty()
                                   ? qr::downloadLookupUrl() : m_options.downloadLookupUrl);
     dialog.exec();
+}
+
+void MainWindow::openCheckWindow()
+{
+    auto* roster = control<CrlfTextEdit>(this, u"编辑框2");
+    if (roster->toPlainText().trimmed().isEmpty()) {
+        m_dialogs->showMessage(this, QStringLiteral(
+            "名册框是空的，没有可核对的学生。\n请先把名册粘贴到“发送名册到手机端”下面的名册框里，再点“名单核对…”。"));
+        return;
+    }
+    if (!m_checkWindow) {
+        auto* directory = control<QLineEdit>(this, u"目录编辑框1");
+        m_checkWindow = new registry::CheckWindow(
+            [roster] { return roster->crlfText(); }, [directory] { return directory->text(); }, m_dialogs, this);
+        m_checkWindow->setObjectName(QStringLiteral("名单核对"));
+    }
+    m_checkWindow->show();
+    m_checkWindow->raise();
+    m_checkWindow->activateWindow();
+    m_checkWindow->refresh();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)

@@ -10,6 +10,7 @@
 namespace velmora::platform { class UserDialogs; }
 namespace velmora::link { class PhoneLink; class TcpServer; }
 namespace velmora::roster { class RosterPanel; }
+namespace velmora::registry { class CheckWindow; }
 
 namespace velmora::app {
 
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void keepTrailingSeparator();           // 目录编辑框1 changed
     void openReceiveDirectory();            // 按钮6
     void openDownloadDialog();              // 按钮5
+    void openCheckWindow();                 // 按钮7
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -69,6 +71,7 @@ private:
     roster::RosterPanel* m_rosterPanel = nullptr;
     qr::ConnectionPanel* m_connectionPanel = nullptr;
     QrZoom* m_zoom = nullptr;
+    registry::CheckWindow* m_checkWindow = nullptr;
 };
 
 } // namespace velmora::app

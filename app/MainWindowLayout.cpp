@@ -124,6 +124,11 @@ void buildReceiveGroup(QGroupBox* group)
 
     auto* choose = new QPushButton(QStringLiteral("选择目录..."), group);
     place(choose, u"按钮2", 321, 58, 119, 28);
+
+    // The photo check, in the free space right of the count and lined up
+    // with 按钮2 below it.
+    auto* check = new QPushButton(QStringLiteral("名单核对…"), group);
+    place(check, u"按钮7", 321, 19, 119, 28);
 }
 
 void buildRightColumn(QWidget* window)

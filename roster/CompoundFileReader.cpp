@@ -140,8 +140,10 @@ private:
                                                                UnitBytes unitBytes)
     {
         // A chain without repeats is no longer than the units there are, so
-        // a size beyond them is a lie and is refused before any copy.
-        const std::uint64_t needed = (size + unit - 1) / unit;
+        // a size beyond them is a lie and is refused before any copy. The
+        // count is rounded up without adding to the size, which a size near
+        // 2^64 (possible with 4096-byte sectors) would wrap round to 0.
+        const std::uint64_t needed = size / unit + (size % unit != 0 ? 1 : 0);
         if (needed > units)
             return std::nullopt;
         std::vector<std::uint8_t> bytes;

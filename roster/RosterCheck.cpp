@@ -41,6 +41,18 @@ bool isNumberForm(std::string_view text)
     return mantissaOk && allDigits(text.substr(e + 2));
 }
 
+// The GB 11643 check character (ISO 7064 MOD 11-2) of the first 17 digits
+// of `id`.
+char checkCharacter(std::string_view id)
+{
+    static constexpr std::array<int, 17> WEIGHTS{7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
+    static constexpr std::string_view CHECK_CHARACTERS = "10X98765432";
+    int sum = 0;
+    for (std::size_t i = 0; i < WEIGHTS.size(); ++i)
+        sum += (id[i] - '0') * WEIGHTS[i];
+    return CHECK_CHARACTERS[static_cast<std::size_t>(sum % 11)];
+}
+
 std::vector<std::string_view> split(std::string_view text, char separator)
 {
     std::vector<std::string_view> parts;
@@ -87,12 +99,29 @@ std::string lostCharacters(std::string_view row, GbkVerdicts& gbk)
     return lost;
 }
 
+// The ID number as the repeated-ID check compares it: "x" as "X", and the
+// old 15 digits in their 18-character form ("19" put in front of the
+// two-digit year, the check character added), so that one person listed
+// once in each form counts twice.
 std::string idKey(std::string_view id)
 {
     std::string key(id);
+    if (key.size() == 15 && allDigits(key)) {
+        key.insert(6, "19");
+        key.push_back(checkCharacter(key));
+    }
     if (!key.empty() && key.back() == 'x')
         key.back() = 'X';
     return key;
+}
+
+// A long number that a spreadsheet shows in full (a number format of "0"):
+// it keeps 15 significant digits and pads the rest with zeros, so an ID
+// number ends in "000". Only an invalid number is taken for one; a real ID
+// may end so.
+bool isPaddedNumber(std::string_view id)
+{
+    return id.size() == 18 && allDigits(id) && id.ends_with("000") && !isResidentIdNumber(id);
 }
 
 class RosterLook {
@@ -115,7 +144,7 @@ private:
     {
         if (id.empty())
             return;
-        if (isNumberForm(id)) {
+        if (isNumberForm(id) || isPaddedNumber(id)) {
             add({line, name, RowFault::IdAsNumber, 0, 0, std::string(id)});
             return;
         }
@@ -149,6 +178,8 @@ std::string reason(const RowFinding& finding)
     case RowFault::FieldCount:
         return "有" + std::to_string(finding.fields) + "列，每行应为4列（学校标识码、姓名、身份证号、班级编号）";
     case RowFault::IdAsNumber:
+        if (finding.detail.ends_with("000") && allDigits(finding.detail))
+            return "身份证号“" + shortened(finding.detail) + "”已被表格改成数字，末三位变成了000，原来的数字已丢失";
         return "身份证号“" + shortened(finding.detail) + "”已被表格改成数字，后几位已丢失";
     case RowFault::IdInvalid:
         return "身份证号“" + shortened(finding.detail) + "”不是有效的身份证号";
@@ -168,13 +199,8 @@ bool isResidentIdNumber(std::string_view id)
         return allDigits(id);
     if (id.size() != 18 || !allDigits(id.substr(0, 17)))
         return false;
-    static constexpr std::array<int, 17> WEIGHTS{7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
-    static constexpr std::string_view CHECK_CHARACTERS = "10X98765432";
-    int sum = 0;
-    for (std::size_t i = 0; i < WEIGHTS.size(); ++i)
-        sum += (id[i] - '0') * WEIGHTS[i];
     const char check = id[17] == 'x' ? 'X' : id[17];
-    return check == CHECK_CHARACTERS[static_cast<std::size_t>(sum % 11)];
+    return check == checkCharacter(id);
 }
 
 std::vector<RowFinding> checkRoster(std::string_view roster)

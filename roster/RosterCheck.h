@@ -14,9 +14,11 @@ namespace velmora::roster {
 
 enum class RowFault {
     FieldCount,      // not exactly four fields
-    IdAsNumber,      // the ID-card field in a spreadsheet's number form
+    IdAsNumber,      // the ID-card field in a spreadsheet's number form, or
+                     // shown in full with its last digits turned into "000"
     IdInvalid,       // neither an 18-character resident ID nor the 15-digit form
-    IdRepeated,      // the same ID-card number as an earlier row
+    IdRepeated,      // the same ID-card number as an earlier row (the
+                     // 15- and 18-digit forms of one number alike)
     CharacterLost,   // characters code page 936 cannot carry
 };
 

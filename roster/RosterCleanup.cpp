@@ -35,16 +35,23 @@ private:
 };
 
 // The closing quote of the field whose opening quote is at `open`: the next
-// quote that is not doubled. npos when there is none, in which case the
-// opening quote is no quoted field's (a quote the user typed).
+// quote that is not doubled and that a TAB, a line break or the text's end
+// follows, as it does behind every field a spreadsheet quotes. Any other
+// quote is part of the text (a ditto mark in front of "同上"); taking it as
+// the end would pull the rows up to it into this one field. npos when there
+// is none, in which case the opening quote is no quoted field's (a quote the
+// user typed).
 std::size_t closingQuote(std::string_view text, std::size_t open)
 {
     for (std::size_t pos = open + 1; pos < text.size(); ++pos) {
         if (text[pos] != QUOTE)
             continue;
-        if (pos + 1 < text.size() && text[pos + 1] == QUOTE)
+        if (pos + 1 == text.size())
+            return pos;
+        const char next = text[pos + 1];
+        if (next == QUOTE)
             ++pos;
-        else
+        else if (next == TAB || isLineBreak(next))
             return pos;
     }
     return std::string_view::npos;

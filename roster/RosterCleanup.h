@@ -22,7 +22,8 @@ struct CleanedRoster {
 // followed by a quote; any other text is left as it stands. The text is read
 // as a spreadsheet writes its copies: a field (at the start of the text or
 // of a line, or after a TAB) that begins with a quote runs to its closing
-// quote, a doubled quote not closing it, and may hold TABs and line breaks.
+// quote, the next quote that is not doubled and is followed by a TAB, a line
+// break or the text's end, and may hold TABs and line breaks.
 // Inside it, TABs in front of the value are dropped, other TABs and line
 // breaks (CR LF, CR or LF) become one blank each. Then every quote in the
 // text is removed. A quote without a closing one opens no field. TABs

@@ -100,7 +100,7 @@ bool blankEmptyLabels(std::vector<std::uint8_t>& stream)
 // container of our writer around that stream.
 struct FreexlInput {
     bool readable = false;
-    std::optional<std::vector<std::uint8_t>> copy;   // nullopt: the file itself
+    std::optional<std::vector<std::uint8_t>> copy;   // nullopt: the file's own bytes
 };
 
 FreexlInput freexlInput(const std::vector<std::uint8_t>& file)
@@ -123,8 +123,8 @@ FreexlInput freexlInput(const std::vector<std::uint8_t>& file)
     return {true, std::move(copy)};
 }
 
-// The normalised container in a file of its own for FreeXL, which opens
-// files only by name; removed again when done.
+// The checked bytes in a file of its own for FreeXL, which opens files only
+// by name; removed again when done.
 class TemporaryCopy {
 public:
     explicit TemporaryCopy(const std::vector<std::uint8_t>& bytes)
@@ -219,12 +219,18 @@ std::optional<Worksheet> readFirstWorksheet(const std::string& path)
     const auto bytes = fileBytes(file);
     if (!bytes)
         return std::nullopt;
-    const FreexlInput input = freexlInput(*bytes);
+    return readFirstWorksheet(*bytes);
+}
+
+std::optional<Worksheet> readFirstWorksheet(const std::vector<std::uint8_t>& bytes)
+{
+    const FreexlInput input = freexlInput(bytes);
     if (!input.readable)
         return std::nullopt;
-    if (!input.copy)
-        return readWithFreexl(file);
-    const TemporaryCopy copy(*input.copy);
+    // FreeXL opens files only by name. It gets a private copy of exactly the
+    // bytes that were checked, never the user's file again: a file saved or
+    // synced meanwhile would be parsed unchecked.
+    const TemporaryCopy copy(input.copy ? *input.copy : bytes);
     if (copy.path().empty())
         return std::nullopt;
     return readWithFreexl(copy.path());

@@ -4,8 +4,10 @@
 
 #include "roster/Worksheet.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora::roster {
 
@@ -19,7 +21,13 @@ namespace velmora::roster {
 // mini stream away from its start, for one) is read from a fresh container
 // around its Workbook stream, a file in the system's temporary folder that
 // is removed again before this returns.
+// The file's bytes are read once; FreeXL, which opens files only by name,
+// is given a private copy of those checked bytes in the system's temporary
+// folder, removed again before this returns.
 std::optional<Worksheet> readFirstWorksheet(const std::string& path);
+
+// The same for the bytes of a workbook file.
+std::optional<Worksheet> readFirstWorksheet(const std::vector<std::uint8_t>& bytes);
 
 // A number in the General format: integers below 10^15 in full digits,
 // anything else with at most 15 significant digits, in exponent form

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the whole program for 64-bit Windows (build-win-app/, warnings
 # are errors) against the Qt that scripts/windows-qt.sh builds, and packs
-# build-win-app/velmora-pc-windows-x64.zip: velmora-pc.exe, the Qt DLLs and
+# build-win-app/velmora-pc-windows-x64.zip: velmora-pc.exe, velmora-photos.exe
+# (the photo check from a command line), the Qt DLLs and
 # plugins it loads, mingw's runtime DLLs, all stripped, and 使用说明.txt for
 # school staff (GBK, CRLF, as Notepad on code page 936 reads it). Checks that
 # every DLL a packed file imports is either packed or part of Windows.
@@ -21,12 +22,12 @@ cmake -S . -B "$build" -G Ninja \
     -DVELMORA_WITH_QT=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF \
     -DVELMORA_BUILD_BENCHMARKS=OFF -DVELMORA_BUILD_FUZZERS=OFF -DVELMORA_WERROR=ON \
     -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" >/dev/null
-cmake --build "$build" --parallel "${VELMORA_JOBS:-2}" --target velmora-pc
+cmake --build "$build" --parallel "${VELMORA_JOBS:-2}" --target velmora-pc velmora-photos
 
 stage=$build/package
 rm -rf "$stage"
 mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/styles"
-cp "$build/velmora-pc.exe" "$stage/"
+cp "$build/velmora-pc.exe" "$build/velmora-photos.exe" "$stage/"
 cp "$qt"/bin/Qt6{Core,Gui,Widgets,Network}.dll "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 # The photo preview shows JPEG; the QR pictures are BMP, which Qt reads itself.

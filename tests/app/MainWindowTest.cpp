@@ -94,6 +94,7 @@ private Q_SLOTS:
         row(u"按钮1", "QPushButton", u"分组框2", {321, 166, 120, 28}, true, QStringLiteral("传名册到手机"));
         row(u"分组框2", "QGroupBox", u"", {15, 131, 449, 208}, true, QStringLiteral("发送名册到手机端"));
         row(u"按钮2", "QPushButton", u"分组框1", {321, 58, 119, 28}, true, QStringLiteral("选择目录..."));
+        row(u"按钮7", "QPushButton", u"分组框1", {321, 19, 119, 28}, true, QStringLiteral("名单核对…"));
         row(u"目录编辑框1", "QLineEdit", u"分组框1", {78, 60, 243, 26}, true, {});
         row(u"标签4", "QLabel", u"分组框1", {128, 21, 96, 24}, true, QStringLiteral("0"));
         row(u"标签3", "QLabel", u"分组框1", {16, 21, 104, 24}, true, QStringLiteral("收到文件个数:"));

@@ -5,6 +5,7 @@
 #include "XlsTestTools.h"
 
 #include "roster/CompoundFileCheck.h"
+#include "roster/CompoundFileReader.h"
 #include "roster/TemplateExport.h"
 #include "roster/XlsReader.h"
 #include "roster/XlsWorkbook.h"
@@ -160,6 +161,84 @@ TEST(CompoundFileCheck, ReadsWorkbookKeptInMiniStream)
     const auto sheet = readFirstWorksheet(dir.file("mini.xls"));
     ASSERT_TRUE(sheet.has_value());
     EXPECT_EQ(sheet->size(), 4u);
+}
+
+// A container of 4096-byte sectors (header, FAT, directory, one data
+// sector) whose Workbook entry declares `size` bytes; its high half counts
+// with this sector size.
+Bytes largeSectorFile(std::uint64_t size)
+{
+    constexpr std::size_t SECTOR = 4096;
+    Bytes f(4 * SECTOR, 0);
+    const std::uint8_t signature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::copy(std::begin(signature), std::end(signature), f.begin());
+    f[0x18] = 0x3E;            // minor version
+    f[0x1A] = 4;               // major version 4: 4096-byte sectors
+    f[0x1C] = 0xFE; f[0x1D] = 0xFF;
+    f[0x1E] = 12;              // sector shift
+    f[0x20] = 6;               // mini-sector shift
+    put32(f, 0x28, 1);         // directory sectors
+    put32(f, 0x2C, 1);         // FAT sectors
+    put32(f, 0x30, 1);         // first directory sector
+    put32(f, 0x38, 4096);      // mini-stream cutoff
+    put32(f, 0x3C, 0xFFFFFFFE);
+    put32(f, 0x44, 0xFFFFFFFE);
+    put32(f, 0x4C, 0);         // the FAT is sector 0
+    for (std::size_t slot = 1; slot < 109; ++slot)
+        put32(f, 0x4C + 4 * slot, 0xFFFFFFFF);
+    const std::size_t fat = SECTOR;
+    for (std::size_t i = 0; i < SECTOR / 4; ++i)
+        put32(f, fat + 4 * i, 0xFFFFFFFF);
+    put32(f, fat, 0xFFFFFFFD);
+    put32(f, fat + 4, 0xFFFFFFFE);
+    put32(f, fat + 8, 0xFFFFFFFE);
+    const auto entry = [&f](std::size_t at, const char* name, std::uint8_t type, std::uint32_t start, std::uint64_t bytes) {
+        std::size_t units = 0;
+        for (; name[units]; ++units)
+            f[at + 2 * units] = static_cast<std::uint8_t>(name[units]);
+        f[at + 0x40] = static_cast<std::uint8_t>(2 * (units + 1));
+        f[at + 0x42] = type;
+        put32(f, at + 0x44, 0xFFFFFFFF);
+        put32(f, at + 0x48, 0xFFFFFFFF);
+        put32(f, at + 0x4C, 0xFFFFFFFF);
+        put32(f, at + 0x74, start);
+        put32(f, at + 0x78, static_cast<std::uint32_t>(bytes));
+        put32(f, at + 0x7C, static_cast<std::uint32_t>(bytes >> 32));
+    };
+    entry(2 * SECTOR, "Root Entry", 5, 0xFFFFFFFE, 0);
+    put32(f, 2 * SECTOR + 0x4C, 1);   // the root's child: the Workbook
+    entry(2 * SECTOR + 128, "Workbook", 2, 2, size);
+    return f;
+}
+
+// A declared size near 2^64 wrapped the sector count round to 0, and the
+// reader then reserved the whole size: the import threw and the fuzz target
+// aborted. Such a size is a lie the file cannot back.
+TEST(CompoundFileReader, StreamSizeNearTwoToTheSixtyFourIsRefused)
+{
+    for (std::uint64_t size : {~std::uint64_t(0), ~std::uint64_t(0) - 4094, std::uint64_t(1) << 63}) {
+        const Bytes file = largeSectorFile(size);
+        std::optional<std::vector<std::uint8_t>> stream;
+        EXPECT_NO_THROW(stream = readWorkbookStream(file)) << size;
+        EXPECT_EQ(stream, std::nullopt) << size;
+    }
+    // The same container with an honest size is read.
+    const auto honest = readWorkbookStream(largeSectorFile(4096));
+    ASSERT_TRUE(honest.has_value());
+    EXPECT_EQ(honest->size(), 4096u);
+}
+
+// FreeXL reads exactly the bytes that passed the check, not the file named
+// again: here there is no file at all, and damaged bytes stay refused.
+TEST(CompoundFileCheck, FreexlReadsTheCheckedBytes)
+{
+    const Bytes file = templateBytes();
+    const auto sheet = readFirstWorksheet(file);
+    ASSERT_TRUE(sheet.has_value());
+    EXPECT_EQ(sheet->size(), 4u);
+    Bytes damaged = file;
+    put32(damaged, 0x4C, 0x00FFFFFF);
+    EXPECT_EQ(readFirstWorksheet(damaged), std::nullopt);
 }
 
 TEST(CompoundFileCheck, FuzzFoundDamagedNamesReadAsUnreadable)

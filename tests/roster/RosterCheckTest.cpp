@@ -42,7 +42,7 @@ const CheckCase CASES[] = {
     // check character ("x" too), the old 15 digits, no ID card at all; empty
     // lines and a missing last line break are no faults.
     {"clean", "A\t张三\t11010519491231002X\t1班\r\nA\t李四\t440524188001010014\t1班\r\n\r\n"
-              "A\t王五\t33010220100100005x\t2\r\nA\t赵六\t110105491231002\t2\r\nA\t钱七\t\t2", ""},
+              "A\t王五\t33010220100100005x\t2\r\nA\t赵六\t440524800101001\t2\r\nA\t钱七\t\t2", ""},
     {"clean_lf_only", "A\t张三\t\t1\nA\t李四\t\t1\n", ""},
     // A column too many or too few; the ID field is then not looked at.
     {"field_count", "A\t张三\t1\r\nA\t李四\t2\t1班\tX\r\n单独一行\r\n", "1:fields=3 2:fields=5 3:fields=1"},
@@ -59,6 +59,13 @@ const CheckCase CASES[] = {
     {"id_repeated", "A\t一\t440524188001010014\t1\r\nA\t二\t11010519491231002X\t1\r\nA\t三\t440524188001010014\t1\r\n"
                     "A\t四\t11010519491231002x\t1\r\nA\t五\t440524188001010014\t1",
      "3:repeats=1 4:repeats=2 5:repeats=1"},
+    // The same person's old 15-digit and 18-digit numbers are one ID.
+    {"id_repeated_15_and_18", "A\t一\t110105491231002\t1\r\nA\t二\t11010519491231002X\t1\r\n"
+                              "A\t三\t440524198001010013\t1\r\nA\t四\t440524800101001\t1",
+     "2:repeats=1 4:repeats=3"},
+    // A number Excel shows in full keeps 15 digits and pads with zeros.
+    {"id_number_shown_in_full", "A\t张三\t330101201001010000\t1\r\nA\t李四\t440524188001010000\t1",
+     "1:number=330101201001010000 2:number=440524188001010000"},
     // Characters GBK lacks reach the phone as "?": each named once.
     {"characters_lost", "A\t𠮷𠮷田\t\t1\r\nA\t张三\t\t😀班", "1:lost=𠮷 2:lost=😀"},
     // One row may have several faults; each is listed.

@@ -61,6 +61,11 @@ const CleanupCase CASES[] = {
      "A\tB\tC\tx y\r\nE\tF\tG\tH\r\n", AT_END},
     {"copy_last_row_without_break", "A\tB\tC\t\"x\r\ny\"", AT_END, "A\tB\tC\tx y", AT_END},
     {"copy_empty_quoted_cell", "A\t\"\"\tC\r\n", AT_END, "A\t\tC\r\n", AT_END},
+    // A quote that no TAB, line end or text end follows closes no field: a
+    // ditto mark in front of a text must not pull the next student's row in.
+    {"ditto_mark_closes_no_field", "S\t张三\t\t\"\r\nS\t李四\t\t\"同上\r\n", AT_END,
+     "S\t张三\t\t\r\nS\t李四\t\t同上\r\n", AT_END},
+    {"closing_quote_before_line_end", "A\t\"\tx\"y\"\r\nB\t\"\tz\"\tC", AT_END, "A\txy\r\nB\tz\tC", AT_END},
     // The caret inside a cell that lost its line break stays behind the
     // same character.
     {"caret_inside_quoted_cell", "A\t\"x\r\ny\"\tB", 7, "A\tx y\tB", 5},

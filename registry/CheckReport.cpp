@@ -1,0 +1,96 @@
+#include "registry/CheckReport.h"
+
+#include "platform/Files.h"
+
+#include <unordered_map>
+
+namespace velmora::registry {
+namespace {
+
+std::string studentFields(const Student& student)
+{
+    return student.classNumber + "\t" + student.name + "\t" + student.id;
+}
+
+std::string photoList(const PairingResult& pairing, const std::vector<std::size_t>& photos)
+{
+    std::string list;
+    for (std::size_t photo : photos)
+        list += (list.empty() ? "" : "，") + pairing.photos[photo].relative;
+    return list;
+}
+
+} // namespace
+
+std::string countsLine(const PairingResult& pairing)
+{
+    return "名册 " + std::to_string(pairing.students.size()) + " 人，已有照片 "
+        + std::to_string(pairing.withPhoto()) + " 人，缺 " + std::to_string(pairing.missing()) + " 人";
+}
+
+std::vector<std::size_t> missingByClass(const PairingResult& pairing)
+{
+    std::unordered_map<std::string, std::size_t> classOrder;
+    std::vector<std::vector<std::size_t>> byClass;
+    for (std::size_t i = 0; i < pairing.students.size(); ++i) {
+        if (!pairing.photosOf[i].empty())
+            continue;
+        const auto [place, isNew] = classOrder.try_emplace(pairing.students[i].classNumber, byClass.size());
+        if (isNew)
+            byClass.emplace_back();
+        byClass[place->second].push_back(i);
+    }
+    std::vector<std::size_t> missing;
+    for (const auto& students : byClass)
+        missing.insert(missing.end(), students.begin(), students.end());
+    return missing;
+}
+
+std::string missingText(const PairingResult& pairing, std::string_view lineEnd)
+{
+    std::string text;
+    for (std::size_t student : missingByClass(pairing))
+        text += studentFields(pairing.students[student]) + std::string(lineEnd);
+    return text;
+}
+
+std::vector<std::string> otherFindings(const PairingResult& pairing)
+{
+    std::vector<std::string> lines;
+    for (std::size_t student : pairing.withSeveral())
+        lines.push_back("多张照片\t" + studentFields(pairing.students[student]) + "\t"
+                        + photoList(pairing, pairing.photosOf[student]));
+    for (const ContestedPhoto& contested : pairing.contested) {
+        std::string students;
+        for (std::size_t student : contested.students)
+            students += (students.empty() ? "" : "，") + pairing.students[student].shown();
+        lines.push_back("多人可认\t" + pairing.photos[contested.photo].relative + "\t" + students);
+    }
+    for (std::size_t photo : pairing.unmatched)
+        lines.push_back("无人对应\t" + pairing.photos[photo].relative);
+    for (const auto& temporary : pairing.staleTemporaries)
+        lines.push_back("残留临时文件\t" + platform::utf8FromPath(temporary));
+    return lines;
+}
+
+roster::Worksheet missingWorksheet(const PairingResult& pairing)
+{
+    roster::Worksheet sheet;
+    const char* const HEADINGS[] = {"班级编号", "姓名", "身份证号"};
+    for (std::uint16_t column = 0; column < 3; ++column)
+        sheet[{0, column}] = {HEADINGS[column], true, true};
+    std::uint32_t row = 1;
+    for (std::size_t student : missingByClass(pairing)) {
+        if (row >= roster::MAX_ROWS)
+            break;
+        const Student& s = pairing.students[student];
+        const std::string* const fields[] = {&s.classNumber, &s.name, &s.id};
+        for (std::uint16_t column = 0; column < 3; ++column)
+            if (!fields[column]->empty())
+                sheet[{static_cast<std::uint16_t>(row), column}] = {*fields[column]};
+        ++row;
+    }
+    return sheet;
+}
+
+} // namespace velmora::registry

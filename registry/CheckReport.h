@@ -1,0 +1,36 @@
+#pragma once
+
+// The photo check's findings as the staff read them: the counts line, the
+// students still without a photo by class, and the other findings; the same
+// in the window, on the command line, on the clipboard and in a workbook.
+
+#include "registry/Pairing.h"
+#include "roster/Worksheet.h"
+
+#include <string>
+#include <vector>
+
+namespace velmora::registry {
+
+// "名册 N 人，已有照片 M 人，缺 K 人".
+std::string countsLine(const PairingResult& pairing);
+
+// The students without a photo, class by class (classes in the order they
+// first appear in the roster), in roster order within a class.
+std::vector<std::size_t> missingByClass(const PairingResult& pairing);
+
+// One line per student without a photo: 班级编号 TAB 姓名 TAB 身份证号, each
+// line ended by `lineEnd`. Pasted into a spreadsheet it fills three columns.
+std::string missingText(const PairingResult& pairing, std::string_view lineEnd);
+
+// The other findings, one line each (UTF-8, fields TAB-separated): students
+// with several photos, photos several students could claim, photos of
+// nobody, and temporary files a cut-short write left behind.
+std::vector<std::string> otherFindings(const PairingResult& pairing);
+
+// A worksheet of the students without a photo: the headings 班级编号, 姓名,
+// 身份证号 in row 1, one student per row below. Rows past the workbook's
+// 65536 are left out.
+roster::Worksheet missingWorksheet(const PairingResult& pairing);
+
+} // namespace velmora::registry

@@ -1,0 +1,85 @@
+#pragma once
+
+// 名单核对: which students of the roster box still lack a photo in the
+// receive folder, by class, and what else the folder holds that needs a
+// look (several photos of one student, photos of nobody). The folder is read
+// off the window thread; the window asks again whenever refresh() is called,
+// which the main window does for every photo it shows.
+
+#include "registry/ExportPlan.h"
+#include "registry/Pairing.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+namespace velmora::platform { class UserDialogs; }
+
+namespace velmora::registry {
+
+class CheckWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Hands the export jobs of the current pairing to the upload export.
+    using ExportHook = std::function<void(QWidget* parent, std::vector<ExportJob> jobs)>;
+
+    // `rosterText` gives the roster box's text, `receiveFolder` the receive
+    // folder, both asked anew for every refresh.
+    CheckWindow(std::function<QString()> rosterText, std::function<QString()> receiveFolder,
+                platform::UserDialogs* dialogs, QWidget* parent = nullptr);
+    ~CheckWindow() override;
+
+    // Shows the 导出上传照片… button, which hands the jobs to `hook`.
+    void setExportHook(ExportHook hook);
+
+    // The pairing shown, nullopt before the first read has finished.
+    const std::optional<PairingResult>& pairing() const { return m_pairing; }
+
+public Q_SLOTS:
+    // Reads the roster and the folder again. A refresh asked while one runs
+    // runs once more after it, so the window always ends current.
+    void refresh();
+
+Q_SIGNALS:
+    // A read has finished and its findings are shown.
+    void refreshed();
+
+private:
+    void takeResult();
+    void showPairing();
+    void showMissing();
+    void showFindings();
+    void copyMissing();
+    void saveMissing();
+    void exportPhotos();
+
+    std::function<QString()> m_rosterText;
+    std::function<QString()> m_receiveFolder;
+    platform::UserDialogs* m_dialogs;
+    ExportHook m_exportHook;
+
+    QLabel* m_counts = nullptr;
+    QTreeWidget* m_missing = nullptr;
+    QTreeWidget* m_findings = nullptr;
+    QPushButton* m_export = nullptr;
+    QTimer* m_poll = nullptr;
+
+    struct ScanResult {
+        std::optional<PairingResult> pairing;
+        std::string reason;
+    };
+    std::future<ScanResult> m_scan;
+    bool m_again = false;
+    std::optional<PairingResult> m_pairing;
+};
+
+} // namespace velmora::registry

@@ -1,0 +1,47 @@
+#pragma once
+
+// Which photo of the receive folder is whose. The rules, tried in this order
+// for every photo; the first that finds a student decides:
+//  1. its name (without extension) is a resident ID number: the student
+//     with that number ("x" and "X" alike), whatever folder it is in;
+//  2. it lies in 无身份证照片 and is named <学校标识码>_<班级编号>_<姓名>:
+//     that student without an ID-card number;
+//  3. it is named by a student's name: that student when the name belongs
+//     to one student only, or to one student of the class the photo's
+//     folder is named by.
+// A photo that several students could claim by its rule is paired with none
+// of them and reported; any other photo pairs with nobody. Nothing is
+// guessed: no near names, no names found inside longer ones.
+
+#include "registry/ReceiveFolder.h"
+#include "registry/Student.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace velmora::registry {
+
+struct ContestedPhoto {
+    std::size_t photo = 0;              // index into PairingResult::photos
+    std::vector<std::size_t> students;  // indices into PairingResult::students
+};
+
+struct PairingResult {
+    std::vector<Student> students;                  // in roster order
+    std::vector<PhotoFile> photos;
+    // Per student, the indices of its photos, newest by modification time
+    // first.
+    std::vector<std::vector<std::size_t>> photosOf;
+    std::vector<std::size_t> unmatched;             // photos of nobody
+    std::vector<ContestedPhoto> contested;          // photos several could claim
+    std::vector<std::filesystem::path> staleTemporaries;
+
+    std::size_t withPhoto() const;
+    std::size_t missing() const { return students.size() - withPhoto(); }
+    // Indices of students with more than one photo.
+    std::vector<std::size_t> withSeveral() const;
+};
+
+PairingResult pairPhotos(std::vector<Student> students, FolderContents folder);
+
+} // namespace velmora::registry

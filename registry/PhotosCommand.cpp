@@ -1,0 +1,92 @@
+#include "registry/PhotosCommand.h"
+
+#include "platform/Files.h"
+#include "registry/CheckReport.h"
+#include "registry/RosterRows.h"
+
+#if defined(VELMORA_WITH_EXPORT)
+#include "registry/export/ExportCommand.h"
+#endif
+
+#include <ostream>
+
+namespace velmora::registry {
+namespace {
+
+constexpr std::string_view USAGE =
+    "用法：\n"
+    "  velmora-photos check 名册文件 接收目录\n"
+    "  velmora-photos export 名册文件 接收目录 输出目录 [--size 358x441] [--max-kb 60] [--min-kb 0]\n"
+    "名册文件：制表符分隔的文本（UTF-8 或 GBK）或填好的名册模板 .xls。\n";
+
+// The pairing of the roster file and folder named by args[0] and args[1].
+std::optional<PairingResult> pairingOf(const std::vector<std::string>& args, std::ostream& err)
+{
+    std::string reason;
+    const auto roster = readRosterFile(platform::pathFromUtf8(args[0]), reason);
+    if (!roster) {
+        err << reason << "：" << args[0] << "\n";
+        return std::nullopt;
+    }
+    auto pairing = checkPhotos(*roster, platform::pathFromUtf8(args[1]), reason);
+    if (!pairing)
+        err << reason << "\n";
+    return pairing;
+}
+
+int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (args.size() != 2) {
+        err << USAGE;
+        return EXIT_BAD_INPUT;
+    }
+    const auto pairing = pairingOf(args, err);
+    if (!pairing)
+        return EXIT_BAD_INPUT;
+    out << countsLine(*pairing) << "\n" << missingText(*pairing, "\n");
+    for (const std::string& line : otherFindings(*pairing))
+        out << line << "\n";
+    return pairing->missing() == 0 ? EXIT_COMPLETE : EXIT_INCOMPLETE;
+}
+
+int runExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+#if defined(VELMORA_WITH_EXPORT)
+    if (args.size() < 3) {
+        err << USAGE;
+        return EXIT_BAD_INPUT;
+    }
+    const auto pairing = pairingOf(args, err);
+    if (!pairing)
+        return EXIT_BAD_INPUT;
+    return runExport(args, *pairing, out, err);
+#else
+    (void)args;
+    (void)out;
+    err << "velmora-photos: export is not built into this program\n";
+    return EXIT_BAD_INPUT;
+#endif
+}
+
+} // namespace
+
+std::optional<PairingResult> checkPhotos(std::string_view utf8Roster, const std::filesystem::path& folder,
+                                         std::string& reason)
+{
+    auto contents = readReceiveFolder(folder, reason);
+    if (!contents)
+        return std::nullopt;
+    return pairPhotos(rosterStudents(utf8Roster), std::move(*contents));
+}
+
+int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (!args.empty() && args.front() == "check")
+        return runCheck({args.begin() + 1, args.end()}, out, err);
+    if (!args.empty() && args.front() == "export")
+        return runExportCommand({args.begin() + 1, args.end()}, out, err);
+    err << USAGE;
+    return EXIT_BAD_INPUT;
+}
+
+} // namespace velmora::registry

@@ -1,0 +1,35 @@
+#pragma once
+
+// velmora-photos, the photo check (and the upload export, where built) for
+// IT staff and scripts:
+//   velmora-photos check ROSTER FOLDER
+//   velmora-photos export ROSTER FOLDER OUT [--size WxH] [--max-kb N] [--min-kb N]
+// Exit codes: 0 every student has a photo (and, for export, every photo was
+// written), 1 not so, 2 a bad command line or a roster or folder that cannot
+// be read.
+
+#include "registry/Pairing.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::registry {
+
+inline constexpr int EXIT_COMPLETE = 0;
+inline constexpr int EXIT_INCOMPLETE = 1;
+inline constexpr int EXIT_BAD_INPUT = 2;
+
+// Pairs the roster text `utf8Roster` with the photos under `folder`.
+// nullopt with `reason` set when the folder cannot be read.
+std::optional<PairingResult> checkPhotos(std::string_view utf8Roster, const std::filesystem::path& folder,
+                                         std::string& reason);
+
+// Runs the tool on `args` (the arguments after the program name, UTF-8),
+// printing UTF-8 to `out` and `err`; returns the exit code.
+int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace velmora::registry
