@@ -68,8 +68,6 @@ PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
 {
     PhotoChannel& channel = m_photos.try_emplace(connection, m_photoLimit).first->second;
     PhotoChannel::Outcome taken = channel.takePiece(piece);
-    if (!piece.empty())
-        m_naming.photoBytes(connection, now);
     PhotoResult result;
     std::size_t next = 0;
     for (std::size_t i = 0; i < taken.steps.size(); ++i) {
@@ -92,6 +90,10 @@ PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
         result.counted.push_back(job.count);
         m_jobs.push_back({std::move(job), transfer});
     }
+    // After the transfers it began: whether they ended a quiet spell is
+    // judged by the bytes before them.
+    if (!piece.empty())
+        m_naming.photoBytes(connection, now);
     result.transferDropped = taken.dropped;
     // Each connection keeps below the limit on its own; many connections
     // together must not hold many times the limit.

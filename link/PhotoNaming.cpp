@@ -123,9 +123,14 @@ PhotoNaming::TransferId PhotoNaming::transferBegan(const std::string& connection
     const std::string address = phoneOf(connection);
     forgetCutOffs(address, now);
     Phone& sender = phone(address, now);
+    const bool afterQuiet = !busy(address, sender, now);
     sender.lastBytes = now;
     Transfer transfer{address, {}, now, false, false};
-    if (!sender.waiting.empty()) {
+    if (!sender.waiting.empty() && afterQuiet) {
+        transfer.name = std::move(sender.waiting.back());
+        sender.waiting.clear();
+        transfer.lateNameWelcome = true;
+    } else if (!sender.waiting.empty()) {
         transfer.name = std::move(sender.waiting.front());
         sender.waiting.pop_front();
     } else if (sender.quiet) {

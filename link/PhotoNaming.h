@@ -22,7 +22,11 @@
 //  4. Any other name arriving while the phone is busy waits in line behind
 //     the photos on the air; at most WAITING_LIMIT names wait per phone.
 //  5. At its first bytes a transfer takes the phone's oldest waiting name,
-//     else the name that came while quiet.
+//     else the name that came while quiet. When its first bytes end a quiet
+//     spell, the names that waited through it belong to shots cancelled
+//     while a photo was on the air, but the latest: the transfer takes the
+//     latest, and stays open to a late name (rule 3), its own name read
+//     after its first bytes.
 //  6. Else, when the phone's last transfer was cut off before its end and
 //     the new one begins with the same bytes, it is that photo sent again:
 //     it takes the cut-off photo's name and waits for no late one. (A phone
