@@ -32,7 +32,7 @@ PhotoChannel::PhotoChannel(std::size_t bufferLimit) : m_limit(std::max<std::size
 PhotoChannel::Outcome PhotoChannel::takePiece(std::string_view piece)
 {
     Outcome out;
-    if (startsWith(piece, END_MARKER)) {
+    if (startsWith(piece, END_MARKER) && !imageGoesOn(piece)) {
         if (piece.size() > END_MARKER.size())
             ++m_mergedAtFront;
         finish(m_buffer.size(), out);
@@ -108,6 +108,26 @@ void PhotoChannel::findMergedMarkers(Outcome& out)
     }
     const std::size_t tail = END_MARKER.size() - 1;
     m_scanFrom = std::max(m_scanFrom, m_buffer.size() > tail ? m_buffer.size() - tail : 0);
+}
+
+// Whether `piece`, which begins like the end marker, goes on with the photo
+// under way rather than ending it. A read may begin anywhere in a photo, and
+// a JPEG's quantization tables hold runs of 02 bytes; behind a real marker
+// come the next transfer's header and the start of its image. So when the
+// photo under way is a JPEG or a PNG and the piece holds enough bytes to
+// tell, they must be an image's start for the marker to count.
+bool PhotoChannel::imageGoesOn(std::string_view piece) const
+{
+    const ImageKind kind = imageKind();
+    if (kind != ImageKind::Jpeg && kind != ImageKind::Png)
+        return false;
+    const std::string_view next = piece.substr(END_MARKER.size());
+    if (next.size() < HEADER_SIZE + JPEG_START.size())
+        return false;
+    const std::string_view image = next.substr(HEADER_SIZE);
+    const bool jpeg = startsWith(image, JPEG_START);
+    const bool png = startsWith(PNG_START, image.substr(0, PNG_START.size()));
+    return !jpeg && !png;
 }
 
 PhotoChannel::ImageKind PhotoChannel::imageKind() const

@@ -47,7 +47,9 @@ public:
     //  - the piece begins with the end marker: the photo is what came before
     //    this piece less the header, and the piece's further bytes begin the
     //    next transfer (when the phone's marker and the next header were
-    //    merged into one read, counted in mergedAtFront());
+    //    merged into one read, counted in mergedAtFront()); but a JPEG or PNG
+    //    photo goes on when the piece holds the next header and what follows
+    //    it is no image's start (the piece began inside the photo's data);
     //  - an end marker further on, possibly split over two pieces, directly
     //    follows the end of a JPEG (FF D9) or PNG (IEND chunk) image that the
     //    photo began with (FF D8, or the PNG signature): the marker merged
@@ -80,6 +82,7 @@ private:
     void append(std::string_view bytes, Outcome& out);
     void findMergedMarkers(Outcome& out);
     ImageKind imageKind() const;
+    bool imageGoesOn(std::string_view piece) const;
     bool endsImage(std::size_t markerPos) const;
     void keepTail();
 

@@ -74,6 +74,16 @@ INSTANTIATE_TEST_SUITE_P(Transfers, TransferTable, testing::Values(
     // A marker inside a JPEG that does not follow FF D9 is image data.
     TransferCase{"MarkerInsideJpeg", {HEADER + "\xFF\xD8" "a" + MARKER + "b\xFF\xD9", MARKER},
                  {"\xFF\xD8" "a" + MARKER + "b\xFF\xD9"}, 0, 0, 0},
+    // A read that begins inside a JPEG's quantization table, on a run of 02
+    // bytes, goes on with the photo.
+    TransferCase{"MarkerRunInsideJpegTables",
+                 {HEADER + "\xFF\xD8\xFF\xDB", MARKER + "\x02\x03\x03\x04\x05\x06" "\xFF\xD9", MARKER},
+                 {"\xFF\xD8\xFF\xDB" + MARKER + "\x02\x03\x03\x04\x05\x06" "\xFF\xD9"}, 0, 0, 0},
+    // Bytes behind a JPEG's end (a motion photo's video) end at a marker that
+    // begins a piece, also with the next photo behind it.
+    TransferCase{"JpegWithTrailerThenNextPhoto",
+                 {HEADER + JPEG_B + "trailer", MARKER + HEADER + JPEG_B + MARKER},
+                 {JPEG_B + "trailer", JPEG_B}, 1, 1, 0},
     // The header's own bytes never count as an image end.
     TransferCase{"EndBytesInHeader", {"\xFF\xD8\xFF\xD9" + MARKER}, {}, 0, 0, 8}),
     [](const auto& info) { return std::string(info.param.name); });
