@@ -1,0 +1,66 @@
+#include "registry/export/ExportCommand.h"
+
+#include "platform/Files.h"
+#include "registry/export/ExportRunner.h"
+#include "registry/export/OutputFolder.h"
+#include "registry/export/PhotoConverter.h"
+
+namespace velmora::registry {
+namespace {
+
+// The reason an output folder is refused, UTF-8; empty when it is usable.
+std::string refusal(OutputFolderCheck check)
+{
+    switch (check) {
+    case OutputFolderCheck::IsReceiveFolder:
+        return "输出文件夹不能是接收照片的文件夹";
+    case OutputFolderCheck::InsideReceiveFolder:
+        return "输出文件夹不能在接收照片的文件夹之内";
+    case OutputFolderCheck::NotAFolder:
+        return "输出位置不是文件夹";
+    case OutputFolderCheck::Usable:
+    case OutputFolderCheck::HoldsFiles:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+int runExport(const std::vector<ExportJob>& jobs, const std::vector<std::string>& options,
+              const std::filesystem::path& receiveFolder, const std::filesystem::path& outputFolder,
+              std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    const auto preset = presetFromOptions(options, error);
+    if (!preset) {
+        err << error << '\n';
+        return 2;
+    }
+    const OutputFolderCheck check = checkOutputFolder(receiveFolder, outputFolder);
+    if (const std::string refused = refusal(check); !refused.empty()) {
+        err << refused << '\n';
+        return 2;
+    }
+    if (check == OutputFolderCheck::HoldsFiles)
+        err << "输出文件夹中已有文件，同名的将被替换\n";
+    std::error_code made;
+    std::filesystem::create_directories(outputFolder, made);
+    if (made) {
+        err << "无法创建输出文件夹：" << platform::utf8FromPath(outputFolder) << '\n';
+        return 2;
+    }
+    ExportRunner runner(*preset, convertPhoto, receiveFolder, outputFolder);
+    const ExportOutcome outcome = runner.run(jobs);
+    for (const LeftOut& left : outcome.leftOut) {
+        const ExportJob& job = jobs[left.job];
+        out << job.student << '\t' << platform::utf8FromPath(job.source) << '\t' << leftOutText(left.reason);
+        if (!left.detail.empty())
+            out << "：" << left.detail;
+        out << '\n';
+    }
+    out << summaryLine(outcome) << '\n';
+    return outcome.leftOut.empty() && !outcome.cancelled ? 0 : 1;
+}
+
+} // namespace velmora::registry
