@@ -6,27 +6,6 @@
 #include "registry/export/PhotoConverter.h"
 
 namespace velmora::registry {
-namespace {
-
-// The reason an output folder is refused, UTF-8; empty when it is usable.
-std::string refusal(OutputFolderCheck check)
-{
-    switch (check) {
-    case OutputFolderCheck::IsReceiveFolder:
-        return "输出文件夹不能是接收照片的文件夹";
-    case OutputFolderCheck::InsideReceiveFolder:
-        return "输出文件夹不能在接收照片的文件夹之内";
-    case OutputFolderCheck::NotAFolder:
-        return "输出位置不是文件夹";
-    case OutputFolderCheck::Usable:
-    case OutputFolderCheck::HoldsFiles:
-        break;
-    }
-    return {};
-}
-
-} // namespace
-
 int runExport(const std::vector<ExportJob>& jobs, const std::vector<std::string>& options,
               const std::filesystem::path& receiveFolder, const std::filesystem::path& outputFolder,
               std::ostream& out, std::ostream& err)
@@ -38,7 +17,7 @@ int runExport(const std::vector<ExportJob>& jobs, const std::vector<std::string>
         return 2;
     }
     const OutputFolderCheck check = checkOutputFolder(receiveFolder, outputFolder);
-    if (const std::string refused = refusal(check); !refused.empty()) {
+    if (const std::string refused = outputFolderRefusal(check); !refused.empty()) {
         err << refused << '\n';
         return 2;
     }

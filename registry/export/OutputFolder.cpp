@@ -20,6 +20,22 @@ bool isWithinFolder(const std::filesystem::path& path, const std::filesystem::pa
     }
 }
 
+std::string outputFolderRefusal(OutputFolderCheck check)
+{
+    switch (check) {
+    case OutputFolderCheck::IsReceiveFolder:
+        return "输出文件夹不能是接收照片的文件夹";
+    case OutputFolderCheck::InsideReceiveFolder:
+        return "输出文件夹不能在接收照片的文件夹之内";
+    case OutputFolderCheck::NotAFolder:
+        return "输出位置不是文件夹";
+    case OutputFolderCheck::Usable:
+    case OutputFolderCheck::HoldsFiles:
+        break;
+    }
+    return {};
+}
+
 OutputFolderCheck checkOutputFolder(const std::filesystem::path& receiveFolder,
                                     const std::filesystem::path& output)
 {

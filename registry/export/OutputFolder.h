@@ -4,6 +4,7 @@
 // every photo of the day, so nothing is ever written into it or below it.
 
 #include <filesystem>
+#include <string>
 
 namespace velmora::registry {
 
@@ -20,6 +21,10 @@ enum class OutputFolderCheck {
 // as text.
 OutputFolderCheck checkOutputFolder(const std::filesystem::path& receiveFolder,
                                     const std::filesystem::path& output);
+
+// Why an output folder is refused, as staff read it (UTF-8); empty for
+// Usable and HoldsFiles.
+std::string outputFolderRefusal(OutputFolderCheck check);
 
 // True when `path` is `folder` or lies below it, as the file system sees it:
 // the nearest existing ancestor of `path` decides, and the rest of the path
