@@ -96,10 +96,12 @@ void ExportDialog::buildLayout()
     size->addWidget(m_width);
     size->addWidget(new QLabel(QStringLiteral("×")));
     size->addWidget(m_height);
+    size->addStretch();
     auto* range = new QHBoxLayout;
     range->addWidget(m_minKb);
     range->addWidget(new QLabel(QStringLiteral("至")));
     range->addWidget(m_maxKb);
+    range->addStretch();
     auto* folder = new QHBoxLayout;
     folder->addWidget(m_folder);
     folder->addWidget(browse);
