@@ -113,13 +113,49 @@ std::vector<std::vector<Tap>> areaTaps(int sourceLength, int targetLength)
     return taps;
 }
 
+double lanczos3(double x)
+{
+    constexpr double PI = 3.14159265358979323846;
+    if (x == 0)
+        return 1;
+    if (std::abs(x) >= 3)
+        return 0;
+    return 3 * std::sin(PI * x) * std::sin(PI * x / 3) / (PI * PI * x * x);
+}
+
+// The kernel stretched by the scale, as a shrinking filter must be, cut at
+// the picture's edges and normalised there.
+std::vector<std::vector<Tap>> lanczosTaps(int sourceLength, int targetLength)
+{
+    std::vector<std::vector<Tap>> taps(static_cast<std::size_t>(targetLength));
+    const double scale = double(sourceLength) / targetLength;
+    for (int t = 0; t < targetLength; ++t) {
+        const double centre = (t + 0.5) * scale - 0.5;
+        const int from = std::max(0, static_cast<int>(std::floor(centre - 3 * scale)));
+        const int to = std::min(sourceLength - 1, static_cast<int>(std::ceil(centre + 3 * scale)));
+        double total = 0;
+        auto& row = taps[static_cast<std::size_t>(t)];
+        for (int s = from; s <= to; ++s) {
+            const double weight = lanczos3((s - centre) / scale);
+            if (weight != 0) {
+                row.push_back({s, weight});
+                total += weight;
+            }
+        }
+        for (Tap& tap : row)
+            tap.weight /= total;
+    }
+    return taps;
+}
+
 } // namespace
 
-QImage areaDownscale(const QImage& upright, const QRect& area, int width, int height)
+QImage referenceDownscale(const QImage& upright, const QRect& area, int width, int height, Yardstick filter)
 {
     const QImage source = upright.copy(area).convertToFormat(QImage::Format_RGB32);
-    const auto columns = areaTaps(source.width(), width);
-    const auto rows = areaTaps(source.height(), height);
+    const bool lanczos = filter == Yardstick::Lanczos3;
+    const auto columns = lanczos ? lanczosTaps(source.width(), width) : areaTaps(source.width(), width);
+    const auto rows = lanczos ? lanczosTaps(source.height(), height) : areaTaps(source.height(), height);
     // Across first: one line of `width` × 3 values per source line.
     std::vector<double> across(static_cast<std::size_t>(source.height()) * width * 3);
     for (int y = 0; y < source.height(); ++y) {

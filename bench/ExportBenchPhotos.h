@@ -19,10 +19,14 @@ QByteArray phonePhoto(int index);
 // The orientation tag phonePhoto(index) carries, 1 for none.
 int phoneOrientation(int index);
 
-// `area` of `upright` scaled to `width` × `height` by exact area averaging
-// in floating point: every source pixel counts with the share of it that
-// falls into each target pixel. No rounding before the end, no JPEG.
-QImage areaDownscale(const QImage& upright, const QRect& area, int width, int height);
+// The yardsticks' filters: exact area averaging (every source pixel counts
+// with the share of it that falls into a target pixel), and Lanczos with
+// three lobes, the sharper filter ImageMagick shrinks with.
+enum class Yardstick { Area, Lanczos3 };
+
+// `area` of `upright` scaled to `width` × `height` with `filter`, computed
+// in floating point: no rounding before the end, no JPEG.
+QImage referenceDownscale(const QImage& upright, const QRect& area, int width, int height, Yardstick filter);
 
 // Peak signal-to-noise ratio over R, G and B in dB; 99 for equal pictures.
 double psnr(const QImage& a, const QImage& b);

@@ -63,6 +63,12 @@ ExportDialog::~ExportDialog()
         m_worker.join();
 }
 
+void ExportDialog::reject()
+{
+    cancel();
+    QDialog::reject();
+}
+
 void ExportDialog::buildLayout()
 {
     m_preset = new QComboBox;

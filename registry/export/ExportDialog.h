@@ -40,6 +40,9 @@ public:
     // Cancels a running export and waits for the photos being written.
     ~ExportDialog() override;
 
+    // Closing the window (Esc, the title bar) cancels a running export.
+    void reject() override;
+
     // Replaces the photo converter (tests); convertPhoto by default.
     void setConverter(PhotoConverter converter) { m_converter = std::move(converter); }
 

@@ -1,5 +1,6 @@
 #include "registry/export/PhotoConverter.h"
 
+#include "registry/export/Downscale.h"
 #include "registry/export/QualitySearch.h"
 
 #include <QBuffer>
@@ -17,8 +18,10 @@ namespace velmora::registry {
 namespace {
 
 // The decoded part keeps at least this many times the preset's pixels in
-// each direction, so that the area filter, not the decoder's coarser scale,
-// makes the final pixels.
+// each direction, so that the Lanczos filter, not the decoder's 8 × 8 block
+// averages, makes the final pixels. With a margin of 1 (a 12-megapixel photo
+// decoded at an eighth, then shrunk by only 1.06) the export benchmark's
+// PSNR fell by 8 dB at the same file size.
 constexpr int DECODE_MARGIN = 2;
 
 constexpr double METRES_PER_INCH = 0.0254;
@@ -56,6 +59,19 @@ int decodeReduction(const CropRect& crop, const ExportPreset& preset)
             return reduction;
     }
     return 1;
+}
+
+QImage shrink(const QImage& image, const ExportPreset& preset)
+{
+    if (image.size() == QSize(preset.width, preset.height))
+        return image;
+    QImage source = image.convertToFormat(QImage::Format_RGB32);
+    QImage target(preset.width, preset.height, QImage::Format_RGB32);
+    resampleLanczos3({reinterpret_cast<std::uint32_t*>(source.bits()), source.width(), source.height(),
+                      source.bytesPerLine() / 4},
+                     {reinterpret_cast<std::uint32_t*>(target.bits()), target.width(), target.height(),
+                      target.bytesPerLine() / 4});
+    return target;
 }
 
 // Only pixels and the resolution: no text (which would become comments),
@@ -122,9 +138,7 @@ Conversion convertPhoto(std::string_view photo, const ExportPreset& preset)
     if (image.colorSpace().isValid() && image.colorSpace() != QColorSpace(QColorSpace::SRgb))
         image.convertToColorSpace(QColorSpace::SRgb);
     image = turnUpright(image, turn);
-    if (image.size() != QSize(preset.width, preset.height))
-        image = image.scaled(preset.width, preset.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage bare = bareCopy(image, preset);
+    const QImage bare = bareCopy(shrink(image, preset), preset);
     const QualityResult found = searchQuality([&](int quality) { return encodeJpeg(bare, quality); },
                                               preset.minBytes, preset.maxBytes);
     if (found.status != QualityResult::Status::Fits)

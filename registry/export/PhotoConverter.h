@@ -4,7 +4,7 @@
 // reader and writer (the Windows build has no JPEG library besides Qt's):
 // decoded at the smallest scale JPEG allows that still leaves enough pixels,
 // only the kept part, turned upright by its orientation tag, scaled down
-// with an area filter and written as a baseline JPEG that states the
+// with Lanczos-3 and written as a baseline JPEG that states the
 // preset's resolution and carries nothing else.
 
 #include "registry/export/ExportPreset.h"
