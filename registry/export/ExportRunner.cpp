@@ -93,6 +93,11 @@ ExportOutcome ExportRunner::run(const std::vector<ExportJob>& jobs)
         sameTarget[i] = !seen.insert(targetKey(jobs[i].target)).second;
 
     m_next = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_outcome = {};
+        m_done = 0;
+    }
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const auto count = static_cast<unsigned>(std::min<std::size_t>(m_threads ? m_threads : cores, jobs.size()));
     std::vector<std::thread> workers;

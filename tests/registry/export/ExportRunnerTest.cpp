@@ -1,4 +1,5 @@
 #include "registry/export/ExportRunner.h"
+#include "registry/export/NewestPhoto.h"
 #include "registry/export/OutputFolder.h"
 
 #include "platform/Files.h"
@@ -224,6 +225,41 @@ TEST(ExportRunnerTest, CancelLeavesOnlyWholeFiles)
         EXPECT_EQ(TempTree::read(entry.path()), "made from photo " + name) << entry.path();
     }
     EXPECT_EQ(files, outcome.written);
+}
+
+// A re-shoot replaces the earlier photo: the newest by modification time is
+// exported and the rest listed, whatever order the folder listing gives.
+TEST(ExportRunnerTest, NewestPhotoOfAStudent)
+{
+    struct Row {
+        const char* name;
+        std::vector<int> ages; // seconds before now per photo; -1 for a missing file
+        std::size_t used;
+    };
+    const Row rows[] = {
+        {"newest listed last", {30, 20, 10}, 2},
+        {"newest listed first", {10, 30, 20}, 0},
+        {"same time: the first listed", {20, 20, 30}, 0},
+        {"a missing photo counts as oldest", {-1, 50}, 1},
+    };
+    TempTree tree;
+    const auto now = fs::file_time_type::clock::now();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<fs::path> photos;
+        for (std::size_t i = 0; i < row.ages.size(); ++i) {
+            photos.push_back(tree.root() / (std::string(row.name) + std::to_string(i) + ".jpg"));
+            if (row.ages[i] < 0)
+                continue;
+            TempTree::write(photos.back(), "photo");
+            fs::last_write_time(photos.back(), now - std::chrono::seconds(row.ages[i]));
+        }
+        const ExportJob job = newestPhotoJob(photos, "1/x.jpg", "甲");
+        EXPECT_EQ(job.source, photos[row.used]);
+        std::vector<fs::path> others = photos;
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(row.used));
+        EXPECT_EQ(job.passedOver, others);
+    }
 }
 
 } // namespace
