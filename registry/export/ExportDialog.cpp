@@ -97,7 +97,15 @@ void ExportDialog::buildLayout()
     m_list = new QPlainTextEdit;
     m_list->setObjectName(QStringLiteral("清单"));
     m_list->setReadOnly(true);
+    connect(m_preset, &QComboBox::currentIndexChanged, this, &ExportDialog::usePreset);
+    connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFolder);
+    connect(m_start, &QPushButton::clicked, this, &ExportDialog::start);
+    connect(m_cancel, &QPushButton::clicked, this, &ExportDialog::cancel);
+    arrange(browse);
+}
 
+void ExportDialog::arrange(QPushButton* browse)
+{
     auto* size = new QHBoxLayout;
     size->addWidget(m_width);
     size->addWidget(new QLabel(QStringLiteral("×")));
@@ -125,11 +133,6 @@ void ExportDialog::buildLayout()
     layout->addLayout(run);
     layout->addWidget(m_summary);
     layout->addWidget(m_list, 1);
-
-    connect(m_preset, &QComboBox::currentIndexChanged, this, &ExportDialog::usePreset);
-    connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFolder);
-    connect(m_start, &QPushButton::clicked, this, &ExportDialog::start);
-    connect(m_cancel, &QPushButton::clicked, this, &ExportDialog::cancel);
 }
 
 void ExportDialog::usePreset(int index)

@@ -52,6 +52,7 @@ Q_SIGNALS:
 
 private:
     void buildLayout();
+    void arrange(QPushButton* browse);
     void usePreset(int index);
     void chooseFolder();
     void start();
