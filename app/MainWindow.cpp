@@ -13,6 +13,7 @@
 #include "platform/UserDialogs.h"
 #include "qr/DownloadDialog.h"
 #include "registry/CheckWindow.h"
+#include "registry/export/ExportDialog.h"
 #include "roster/RosterPanel.h"
 
 #include <QLineEdit>
@@ -166,6 +167,11 @@ void MainWindow::openCheckWindow()
         m_checkWindow = new registry::CheckWindow(
             [roster] { return roster->crlfText(); }, [directory] { return directory->text(); }, m_dialogs, this);
         m_checkWindow->setObjectName(QStringLiteral("名单核对"));
+        m_checkWindow->setExportHook([this, directory](QWidget* parent, std::vector<registry::ExportJob> jobs) {
+            registry::ExportDialog dialog(directory->text(), std::move(jobs), *m_dialogs, parent);
+            dialog.setObjectName(QStringLiteral("导出上传照片"));
+            dialog.exec();
+        });
     }
     m_checkWindow->show();
     m_checkWindow->raise();

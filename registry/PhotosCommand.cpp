@@ -2,11 +2,8 @@
 
 #include "platform/Files.h"
 #include "registry/CheckReport.h"
+#include "registry/ExportPlan.h"
 #include "registry/RosterRows.h"
-
-#if defined(VELMORA_WITH_EXPORT)
-#include "registry/export/ExportCommand.h"
-#endif
 
 #include <ostream>
 
@@ -49,9 +46,13 @@ int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return pairing->missing() == 0 ? EXIT_COMPLETE : EXIT_INCOMPLETE;
 }
 
-int runExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int runExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ExportRunner& exportPhotos)
 {
-#if defined(VELMORA_WITH_EXPORT)
+    if (!exportPhotos) {
+        err << "velmora-photos: export is not built into this program\n";
+        return EXIT_BAD_INPUT;
+    }
     if (args.size() < 3) {
         err << USAGE;
         return EXIT_BAD_INPUT;
@@ -59,13 +60,8 @@ int runExportCommand(const std::vector<std::string>& args, std::ostream& out, st
     const auto pairing = pairingOf(args, err);
     if (!pairing)
         return EXIT_BAD_INPUT;
-    return runExport(args, *pairing, out, err);
-#else
-    (void)args;
-    (void)out;
-    err << "velmora-photos: export is not built into this program\n";
-    return EXIT_BAD_INPUT;
-#endif
+    return exportPhotos(planExport(*pairing), {args.begin() + 3, args.end()}, platform::pathFromUtf8(args[1]),
+                        platform::pathFromUtf8(args[2]), out, err);
 }
 
 } // namespace
@@ -79,12 +75,13 @@ std::optional<PairingResult> checkPhotos(std::string_view utf8Roster, const std:
     return pairPhotos(rosterStudents(utf8Roster), std::move(*contents));
 }
 
-int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ExportRunner& exportPhotos)
 {
     if (!args.empty() && args.front() == "check")
         return runCheck({args.begin() + 1, args.end()}, out, err);
     if (!args.empty() && args.front() == "export")
-        return runExportCommand({args.begin() + 1, args.end()}, out, err);
+        return runExportCommand({args.begin() + 1, args.end()}, out, err, exportPhotos);
     err << USAGE;
     return EXIT_BAD_INPUT;
 }

@@ -9,8 +9,10 @@
 // be read.
 
 #include "registry/Pairing.h"
+#include "registry/export/ExportJob.h"
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -28,8 +30,17 @@ inline constexpr int EXIT_BAD_INPUT = 2;
 std::optional<PairingResult> checkPhotos(std::string_view utf8Roster, const std::filesystem::path& folder,
                                          std::string& reason);
 
+// Writes the export's photos: the jobs, the options after OUT, the receive
+// folder and OUT; returns the exit code (see registry/export/ExportCommand.h).
+using ExportRunner = std::function<int(const std::vector<ExportJob>& jobs, const std::vector<std::string>& options,
+                                       const std::filesystem::path& receiveFolder,
+                                       const std::filesystem::path& outputFolder, std::ostream& out,
+                                       std::ostream& err)>;
+
 // Runs the tool on `args` (the arguments after the program name, UTF-8),
-// printing UTF-8 to `out` and `err`; returns the exit code.
-int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// printing UTF-8 to `out` and `err`; returns the exit code. Without
+// `exportPhotos`, `export` says it is not built here.
+int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const ExportRunner& exportPhotos = {});
 
 } // namespace velmora::registry

@@ -2,16 +2,21 @@
 
 #include "platform/CommandLine.h"
 #include "registry/PhotosCommand.h"
+#include "registry/export/ExportCommand.h"
+
+#include <QCoreApplication>
 
 #include <exception>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+    // Qt's image reader finds its JPEG plug-in through the application.
+    QCoreApplication application(argc, argv);
     velmora::platform::useUtf8Console();
     try {
         return velmora::registry::runPhotosCommand(velmora::platform::commandLineArguments(argc, argv),
-                                                   std::cout, std::cerr);
+                                                   std::cout, std::cerr, velmora::registry::runExport);
     } catch (const std::exception& error) {
         std::cerr << "velmora-photos: " << error.what() << "\n";
         return velmora::registry::EXIT_BAD_INPUT;

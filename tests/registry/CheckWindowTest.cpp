@@ -104,7 +104,8 @@ private Q_SLOTS:
         auto* findings = check->findChild<QTreeWidget*>(QStringLiteral("findings"));
         QCOMPARE(findings->topLevelItemCount(), 1);
         QCOMPARE(findings->topLevelItem(0)->text(1), QStringLiteral("2/陌生人.jpg"));
-        QVERIFY(check->findChild<QPushButton*>(QStringLiteral("exportPhotos"))->isHidden());
+        // The main window hands the export its own window.
+        QVERIFY(!check->findChild<QPushButton*>(QStringLiteral("exportPhotos"))->isHidden());
 
         addPhoto(QStringLiteral("无身份证照片/S_2_王五.jpg"));
         QSignalSpy done(check, &registry::CheckWindow::refreshed);

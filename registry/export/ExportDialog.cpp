@@ -1,0 +1,258 @@
+#include "registry/export/ExportDialog.h"
+
+#include "platform/Files.h"
+#include "platform/UserDialogs.h"
+#include "registry/export/OutputFolder.h"
+#include "registry/export/PhotoConverter.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace velmora::registry {
+namespace {
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString shown(const std::filesystem::path& path)
+{
+    return fromUtf8(platform::utf8FromPath(path));
+}
+
+QSpinBox* spinBox(const QString& name, int low, int high, int value, const QString& suffix)
+{
+    auto* box = new QSpinBox;
+    box->setObjectName(name);
+    box->setRange(low, high);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    return box;
+}
+
+} // namespace
+
+ExportDialog::ExportDialog(const QString& receiveFolder, std::vector<ExportJob> jobs,
+                           platform::UserDialogs& dialogs, QWidget* parent)
+    : QDialog(parent)
+    , m_receiveFolder(receiveFolder)
+    , m_jobs(std::move(jobs))
+    , m_dialogs(dialogs)
+    , m_converter(convertPhoto)
+{
+    setWindowTitle(QStringLiteral("导出上传照片"));
+    buildLayout();
+    usePreset(0);
+}
+
+ExportDialog::~ExportDialog()
+{
+    if (m_runner)
+        m_runner->cancel();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void ExportDialog::reject()
+{
+    cancel();
+    QDialog::reject();
+}
+
+void ExportDialog::buildLayout()
+{
+    m_preset = new QComboBox;
+    m_preset->setObjectName(QStringLiteral("规格"));
+    m_preset->addItems({fromUtf8(registryPresetName()), QStringLiteral("自定义")});
+    const ExportPreset registry = registryPreset();
+    m_width = spinBox(QStringLiteral("宽度"), 16, 20000, registry.width, QStringLiteral(" 像素"));
+    m_height = spinBox(QStringLiteral("高度"), 16, 20000, registry.height, QStringLiteral(" 像素"));
+    m_minKb = spinBox(QStringLiteral("最小KB"), 0, 100000, 0, QStringLiteral(" KB"));
+    m_maxKb = spinBox(QStringLiteral("最大KB"), 1, 100000, 60, QStringLiteral(" KB"));
+    m_folder = new QLineEdit;
+    m_folder->setObjectName(QStringLiteral("输出文件夹"));
+    auto* browse = new QPushButton(QStringLiteral("浏览…"));
+    browse->setObjectName(QStringLiteral("浏览"));
+    m_start = new QPushButton(QStringLiteral("开始导出 %1 名学生的照片").arg(m_jobs.size()));
+    m_start->setObjectName(QStringLiteral("开始导出"));
+    m_cancel = new QPushButton(QStringLiteral("取消"));
+    m_cancel->setObjectName(QStringLiteral("取消"));
+    m_cancel->setEnabled(false);
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("进度"));
+    m_progress->setRange(0, static_cast<int>(m_jobs.size()));
+    m_progress->setValue(0);
+    m_summary = new QLabel;
+    m_summary->setObjectName(QStringLiteral("结果"));
+    m_list = new QPlainTextEdit;
+    m_list->setObjectName(QStringLiteral("清单"));
+    m_list->setReadOnly(true);
+    connect(m_preset, &QComboBox::currentIndexChanged, this, &ExportDialog::usePreset);
+    connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFolder);
+    connect(m_start, &QPushButton::clicked, this, &ExportDialog::start);
+    connect(m_cancel, &QPushButton::clicked, this, &ExportDialog::cancel);
+    arrange(browse);
+}
+
+void ExportDialog::arrange(QPushButton* browse)
+{
+    auto* size = new QHBoxLayout;
+    size->addWidget(m_width);
+    size->addWidget(new QLabel(QStringLiteral("×")));
+    size->addWidget(m_height);
+    size->addStretch();
+    auto* range = new QHBoxLayout;
+    range->addWidget(m_minKb);
+    range->addWidget(new QLabel(QStringLiteral("至")));
+    range->addWidget(m_maxKb);
+    range->addStretch();
+    auto* folder = new QHBoxLayout;
+    folder->addWidget(m_folder);
+    folder->addWidget(browse);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("规格"), m_preset);
+    form->addRow(QStringLiteral("尺寸"), size);
+    form->addRow(QStringLiteral("文件大小"), range);
+    form->addRow(QStringLiteral("输出文件夹"), folder);
+    auto* run = new QHBoxLayout;
+    run->addWidget(m_start);
+    run->addWidget(m_progress, 1);
+    run->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(run);
+    layout->addWidget(m_summary);
+    layout->addWidget(m_list, 1);
+}
+
+void ExportDialog::usePreset(int index)
+{
+    const bool own = index != 0;
+    for (QSpinBox* box : {m_width, m_height, m_minKb, m_maxKb})
+        box->setEnabled(own);
+    if (!own) {
+        m_width->setValue(registryPreset().width);
+        m_height->setValue(registryPreset().height);
+        m_minKb->setValue(0);
+        m_maxKb->setValue(60);
+    }
+}
+
+void ExportDialog::chooseFolder()
+{
+    const QString chosen = m_dialogs.askFolder(this, QStringLiteral("请选择导出照片的文件夹"), m_folder->text()).trimmed();
+    if (!chosen.isEmpty())
+        m_folder->setText(chosen);
+}
+
+std::optional<ExportPreset> ExportDialog::chosenPreset()
+{
+    if (m_preset->currentIndex() == 0)
+        return registryPreset();
+    if (m_minKb->value() >= m_maxKb->value()) {
+        m_dialogs.showMessage(this, QStringLiteral("最小文件大小必须小于最大文件大小"));
+        return std::nullopt;
+    }
+    return ExportPreset{m_width->value(), m_height->value(),
+                        minBytesForKb(static_cast<std::uint64_t>(m_minKb->value())),
+                        maxBytesForKb(static_cast<std::uint64_t>(m_maxKb->value())), registryPreset().dotsPerInch};
+}
+
+QString ExportDialog::usableOutputFolder()
+{
+    const QString folder = m_folder->text().trimmed();
+    if (folder.isEmpty()) {
+        m_dialogs.showMessage(this, QStringLiteral("请先选择输出文件夹"));
+        return {};
+    }
+    const std::filesystem::path output = platform::pathFromUtf8(folder.toStdString());
+    const OutputFolderCheck check = checkOutputFolder(platform::pathFromUtf8(m_receiveFolder.toStdString()), output);
+    if (const std::string refused = outputFolderRefusal(check); !refused.empty()) {
+        m_dialogs.showMessage(this, fromUtf8(refused));
+        return {};
+    }
+    if (check == OutputFolderCheck::HoldsFiles
+        && !m_dialogs.askToProceed(this, QStringLiteral("输出文件夹中已有文件，同名的照片将被替换。要继续导出吗？"),
+                                   QStringLiteral("继续导出"), QStringLiteral("返回"))) {
+        return {};
+    }
+    std::error_code error;
+    std::filesystem::create_directories(output, error);
+    if (error) {
+        m_dialogs.showMessage(this, QStringLiteral("无法创建输出文件夹：") + folder);
+        return {};
+    }
+    return folder;
+}
+
+void ExportDialog::start()
+{
+    const auto preset = chosenPreset();
+    if (!preset)
+        return;
+    const QString folder = usableOutputFolder();
+    if (folder.isEmpty() || m_worker.joinable())
+        return;
+    m_runner = std::make_unique<ExportRunner>(*preset, m_converter,
+                                              platform::pathFromUtf8(m_receiveFolder.toStdString()),
+                                              platform::pathFromUtf8(folder.toStdString()));
+    m_runner->setProgress([this](std::size_t done, std::size_t) {
+        QMetaObject::invokeMethod(this, [this, done] { m_progress->setValue(static_cast<int>(done)); },
+                                  Qt::QueuedConnection);
+    });
+    m_start->setEnabled(false);
+    m_cancel->setEnabled(true);
+    m_summary->clear();
+    m_list->clear();
+    m_progress->setValue(0);
+    m_worker = std::thread([this] {
+        const ExportOutcome outcome = m_runner->run(m_jobs);
+        QMetaObject::invokeMethod(this, [this, outcome] { showOutcome(outcome); }, Qt::QueuedConnection);
+    });
+}
+
+void ExportDialog::cancel()
+{
+    if (m_runner)
+        m_runner->cancel();
+    m_cancel->setEnabled(false);
+}
+
+void ExportDialog::showOutcome(const ExportOutcome& outcome)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_start->setEnabled(true);
+    m_cancel->setEnabled(false);
+    m_summary->setText(fromUtf8(summaryLine(outcome)));
+    QStringList lines;
+    if (!outcome.leftOut.empty())
+        lines << QStringLiteral("未导出的照片：");
+    for (const LeftOut& left : outcome.leftOut) {
+        const ExportJob& job = m_jobs[left.job];
+        QString reason = fromUtf8(leftOutText(left.reason));
+        if (!left.detail.empty())
+            reason += QStringLiteral("：") + fromUtf8(left.detail);
+        lines << fromUtf8(job.student) + QLatin1Char('\t') + shown(job.source) + QLatin1Char('\t') + reason;
+    }
+    QStringList passed;
+    for (const ExportJob& job : m_jobs)
+        for (const std::filesystem::path& other : job.passedOver)
+            passed << fromUtf8(job.student) + QLatin1Char('\t') + shown(other);
+    if (!passed.isEmpty())
+        lines << QStringLiteral("未采用的照片（同一学生有更新的照片）：") << passed;
+    m_list->setPlainText(lines.join(QLatin1Char('\n')));
+    Q_EMIT exportFinished();
+}
+
+} // namespace velmora::registry

@@ -1,0 +1,86 @@
+#pragma once
+
+// 导出上传照片: the preset or an own size and size range, an output folder,
+// then the export on every core off the window thread, with a progress bar
+// and 取消, ending with one counts line and the list of photos left out and
+// passed over.
+
+#include "registry/export/ExportJob.h"
+#include "registry/export/ExportOutcome.h"
+#include "registry/export/ExportPreset.h"
+#include "registry/export/ExportRunner.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+
+namespace velmora::platform { class UserDialogs; }
+
+namespace velmora::registry {
+
+class ExportDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // `jobs`: one per student with a photo, as paired from the roster.
+    ExportDialog(const QString& receiveFolder, std::vector<ExportJob> jobs, platform::UserDialogs& dialogs,
+                 QWidget* parent = nullptr);
+    // Cancels a running export and waits for the photos being written.
+    ~ExportDialog() override;
+
+    // Closing the window (Esc, the title bar) cancels a running export.
+    void reject() override;
+
+    // Replaces the photo converter (tests); convertPhoto by default.
+    void setConverter(PhotoConverter converter) { m_converter = std::move(converter); }
+
+Q_SIGNALS:
+    // The export has ended, completed or cancelled, and its outcome is shown.
+    void exportFinished();
+
+private:
+    void buildLayout();
+    void arrange(QPushButton* browse);
+    void usePreset(int index);
+    void chooseFolder();
+    void start();
+    void cancel();
+    void showOutcome(const ExportOutcome& outcome);
+    // The preset the controls describe; empty after telling the user why.
+    std::optional<ExportPreset> chosenPreset();
+    // The output folder once it may be used; "" after telling the user why.
+    QString usableOutputFolder();
+
+    QString m_receiveFolder;
+    std::vector<ExportJob> m_jobs;
+    platform::UserDialogs& m_dialogs;
+    PhotoConverter m_converter;
+    std::unique_ptr<ExportRunner> m_runner;
+    std::thread m_worker;
+
+    QComboBox* m_preset = nullptr;
+    QSpinBox* m_width = nullptr;
+    QSpinBox* m_height = nullptr;
+    QSpinBox* m_minKb = nullptr;
+    QSpinBox* m_maxKb = nullptr;
+    QLineEdit* m_folder = nullptr;
+    QPushButton* m_start = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_summary = nullptr;
+    QPlainTextEdit* m_list = nullptr;
+};
+
+} // namespace velmora::registry

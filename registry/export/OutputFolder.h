@@ -1,0 +1,34 @@
+#pragma once
+
+// Where exported photos may go. The receive folder holds the only copy of
+// every photo of the day, so nothing is ever written into it or below it.
+
+#include <filesystem>
+#include <string>
+
+namespace velmora::registry {
+
+enum class OutputFolderCheck {
+    Usable,              // empty or not there yet
+    HoldsFiles,          // usable once the user has agreed
+    IsReceiveFolder,
+    InsideReceiveFolder,
+    NotAFolder,          // empty path, or a file of that name
+};
+
+// Judges `output` against `receiveFolder`. Both are compared as the file
+// system sees them (another spelling, letter case on Windows, a link), not
+// as text.
+OutputFolderCheck checkOutputFolder(const std::filesystem::path& receiveFolder,
+                                    const std::filesystem::path& output);
+
+// Why an output folder is refused, as staff read it (UTF-8); empty for
+// Usable and HoldsFiles.
+std::string outputFolderRefusal(OutputFolderCheck check);
+
+// True when `path` is `folder` or lies below it, as the file system sees it:
+// the nearest existing ancestor of `path` decides, and the rest of the path
+// is compared by its normal form.
+bool isWithinFolder(const std::filesystem::path& path, const std::filesystem::path& folder);
+
+} // namespace velmora::registry
