@@ -14,6 +14,10 @@ constexpr std::string_view PNG_END{"IEND\xAE\x42\x60\x82", 8};
 // Bytes kept of a dropped transfer, so that a marker behind an image end that
 // straddles two pieces is still seen.
 constexpr std::size_t DISCARD_TAIL = PNG_END.size() + 3;
+// A photo's buffer may hold up to one part in SPARE_SHARE of its bytes
+// more, and SPARE_BYTES, before it gives the spare room back.
+constexpr std::size_t SPARE_SHARE = 4;
+constexpr std::size_t SPARE_BYTES = 64 * 1024;
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -74,13 +78,19 @@ void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
     if (!m_discarding) {
         // The photo keeps the buffer's own bytes instead of a copy of them:
         // a photo is megabytes, what follows its marker a few bytes at most.
-        // The next transfer's buffer is made as large up front.
+        // The next transfer's buffer is made about as large as this photo
+        // up front: the photos of one phone are much alike.
         std::string rest;
-        rest.reserve(m_buffer.capacity());
+        rest.reserve(photoEnd + photoEnd / SPARE_SHARE);
         rest.assign(m_buffer, next);
         m_buffer.resize(photoEnd);
         // Fewer than the header's bytes leave an empty photo.
         m_buffer.erase(0, std::min(HEADER_SIZE, photoEnd));
+        // A photo waits for the disk with its buffer: a small one in a
+        // buffer made for a large one before it would hold many times its
+        // bytes, so it gives the rest back (one copy, and only then).
+        if (m_buffer.capacity() - m_buffer.size() > m_buffer.size() / SPARE_SHARE + SPARE_BYTES)
+            m_buffer.shrink_to_fit();
         out.photos.push_back(std::move(m_buffer));
         out.steps.push_back(Step::Completed);
         m_buffer = std::move(rest);

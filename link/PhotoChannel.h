@@ -32,7 +32,10 @@ public:
 
     struct Outcome {
         // Photos completed by this piece, oldest first; usually none or one.
-        // A photo may be empty (a transfer of fewer than eight bytes).
+        // A photo may be empty (a transfer of fewer than eight bytes). Its
+        // capacity exceeds its size by at most a quarter and 64 KiB, also
+        // after a much larger transfer: photos waiting for the disk hold
+        // about the memory their bytes need.
         std::vector<std::string> photos;
         // Every transfer begun or completed in this piece, in order. A
         // transfer that began in an earlier piece only completes here.
