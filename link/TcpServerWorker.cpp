@@ -3,10 +3,13 @@
 #include "link/TcpServer.h"
 
 #include <QHostAddress>
+#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+Q_LOGGING_CATEGORY(lcTcpServer, "velmora.tcp")
 
 namespace velmora::link {
 namespace {
@@ -116,6 +119,13 @@ quint16 TcpServerWorker::serverPort() const
 void TcpServerWorker::acceptConnections()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        if (m_order.size() >= TcpServer::CONNECTION_LIMIT) {
+            qCWarning(lcTcpServer) << "connection from" << socket->peerAddress().toString() << "to port"
+                                   << m_server->serverPort() << "refused:" << m_order.size() << "already open";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         socket->setParent(this);
         socket->setReadBufferSize(SOCKET_BUFFER);
         const QString name = nameFor(socket);
