@@ -21,7 +21,10 @@ namespace velmora::link {
 
 class PhotoWriter {
 public:
-    static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{256} * 1024 * 1024;
+    // Photos in memory stay within 256 MiB, besides the newest photo the
+    // window shows: 240 MiB of them may wait here, and the rest is room for
+    // the photo being received and the connections' read buffers.
+    static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{240} * 1024 * 1024;
 
     using Clock = std::chrono::steady_clock;
     // Called on the writer thread after each job, with the job (its photo
