@@ -64,7 +64,8 @@ public:
     // already dropped).
     bool dropTransfer();
 
-    std::size_t bufferedBytes() const { return m_buffer.size(); }
+    // Bytes of the transfer under way held or counted, its header included.
+    std::size_t bufferedBytes() const { return m_headerBytes + m_buffer.size(); }
     std::uint64_t mergedAtFront() const { return m_mergedAtFront; }
     std::uint64_t mergedAfterImage() const { return m_mergedAfterImage; }
     std::uint64_t droppedTransfers() const { return m_dropped; }
@@ -78,9 +79,11 @@ private:
     ImageKind imageKind() const;
     bool endsImage(std::size_t markerPos) const;
     void keepTail();
+    bool transferUnderWay() const { return m_headerBytes > 0 || !m_buffer.empty(); }
 
     std::size_t m_limit;
-    std::string m_buffer;          // the current transfer, header included
+    std::size_t m_headerBytes = 0; // of the current transfer's header, counted only
+    std::string m_buffer;          // the current transfer's photo bytes
     std::size_t m_scanFrom = 0;    // where a merged marker may still begin
     bool m_discarding = false;     // the transfer passed the limit
     ImageKind m_discardedKind = ImageKind::Unknown;
