@@ -86,7 +86,11 @@ void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
         m_buffer.resize(photoEnd);
         // A photo waits for the disk with its buffer: a small one in a
         // buffer made for a large one before it would hold many times its
-        // bytes, so it gives the rest back (one copy, and only then).
+        // bytes, and one that outgrew its buffer up to twice them, so it
+        // gives the rest back (one copy, and only then: the photos of one
+        // connection are much alike, and the next buffer is made to fit).
+        // Waiting photos are bounded by the memory they hold, and the
+        // window keeps the newest photo shown: room kept here counts twice.
         if (m_buffer.capacity() - m_buffer.size() > m_buffer.size() / SPARE_SHARE + SPARE_BYTES)
             m_buffer.shrink_to_fit();
         // A transfer of fewer than the header's bytes leaves an empty photo.
