@@ -80,6 +80,8 @@ quint16 listenOnLoopback(int& fd)
     return ntohs(address.sin_port);
 }
 
+// Writes the photo and, like the program, puts it on the medium before it
+// counts: the file's data, then its folder's entry.
 bool writeFile(const std::string& path, std::string_view bytes)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -91,7 +93,16 @@ bool writeFile(const std::string& path, std::string_view bytes)
             break;
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    return ::close(fd) == 0 && bytes.empty();
+    const bool flushed = ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !bytes.empty() || !flushed)
+        return false;
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (folderFd < 0)
+        return false;
+    const bool folderFlushed = ::fsync(folderFd) == 0;
+    ::close(folderFd);
+    return folderFlushed;
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Photo receive throughput: 200 photos of 5 MiB sent by the phone simulator
 // over loopback into the real receiving path (TCP servers, photo channel,
 // store, preview), against a bare receiver with blocking reads that cuts at
-// the same markers and writes the same files, into a RAM folder where the
+// the same markers and writes the same files, each flushed to the medium
+// (file and folder) as the program does, into a RAM folder where the
 // machine has one. Each is run ROUNDS times,
 // taking turns; the best run of each is compared, since other work on the
 // machine only ever slows a run down.

@@ -14,6 +14,10 @@ constexpr std::string_view PNG_END{"IEND\xAE\x42\x60\x82", 8};
 // Bytes kept of a dropped transfer, so that a marker behind an image end that
 // straddles two pieces is still seen.
 constexpr std::size_t DISCARD_TAIL = PNG_END.size() + 3;
+// A photo's buffer may hold up to one part in SPARE_SHARE of its bytes
+// more, and SPARE_BYTES, before it gives the spare room back.
+constexpr std::size_t SPARE_SHARE = 4;
+constexpr std::size_t SPARE_BYTES = 64 * 1024;
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -42,14 +46,14 @@ PhotoChannel::Outcome PhotoChannel::takePiece(std::string_view piece)
     findMergedMarkers(out);
     if (m_discarding)
         keepTail();
-    else if (m_buffer.size() > m_limit)
+    else if (bufferedBytes() > m_limit)
         out.dropped = dropTransfer();
     return out;
 }
 
 bool PhotoChannel::dropTransfer()
 {
-    if (m_discarding || m_buffer.empty())
+    if (m_discarding || !transferUnderWay())
         return false;
     m_discardedKind = imageKind();
     m_discarding = true;
@@ -58,39 +62,51 @@ bool PhotoChannel::dropTransfer()
     return true;
 }
 
+// The header is counted but not kept: the photo's bytes then begin the
+// buffer, and the photo takes the buffer as it is, without moving megabytes
+// down by four bytes.
 void PhotoChannel::append(std::string_view bytes, Outcome& out)
 {
-    if (m_buffer.empty() && !bytes.empty())
+    if (!transferUnderWay() && !bytes.empty())
         out.steps.push_back(Step::Began);
+    const std::size_t header = std::min(HEADER_SIZE - m_headerBytes, bytes.size());
+    m_headerBytes += header;
+    bytes.remove_prefix(header);
     m_buffer.append(bytes);
 }
 
-// Ends the transfer whose bytes are m_buffer[0, photoEnd) and whose marker
-// follows them; the bytes behind the marker stay as the next transfer.
+// Ends the transfer whose photo bytes are m_buffer[0, photoEnd) and whose
+// marker follows them; the bytes behind the marker begin the next transfer.
 void PhotoChannel::finish(std::size_t photoEnd, Outcome& out)
 {
     assert(photoEnd <= m_buffer.size());
-    const std::size_t next = std::min(m_buffer.size(), photoEnd + END_MARKER.size());
+    // What follows a marker is a piece's rest at most.
+    const std::string rest = m_buffer.substr(std::min(m_buffer.size(), photoEnd + END_MARKER.size()));
     if (!m_discarding) {
-        // The photo keeps the buffer's own bytes instead of a copy of them:
-        // a photo is megabytes, what follows its marker a few bytes at most.
-        // The next transfer's buffer is made as large up front.
-        std::string rest;
-        rest.reserve(m_buffer.capacity());
-        rest.assign(m_buffer, next);
         m_buffer.resize(photoEnd);
-        // Fewer than the header's bytes leave an empty photo.
-        m_buffer.erase(0, std::min(HEADER_SIZE, photoEnd));
+        // A photo waits for the disk with its buffer: a small one in a
+        // buffer made for a large one before it would hold many times its
+        // bytes, and one that outgrew its buffer up to twice them, so it
+        // gives the rest back (one copy, and only then: the photos of one
+        // connection are much alike, and the next buffer is made to fit).
+        // Waiting photos are bounded by the memory they hold, and the
+        // window keeps the newest photo shown: room kept here counts twice.
+        if (m_buffer.capacity() - m_buffer.size() > m_buffer.size() / SPARE_SHARE + SPARE_BYTES)
+            m_buffer.shrink_to_fit();
+        // A transfer of fewer than the header's bytes leaves an empty photo.
         out.photos.push_back(std::move(m_buffer));
         out.steps.push_back(Step::Completed);
-        m_buffer = std::move(rest);
+        // The photos of one phone are much alike: the next transfer's buffer
+        // is made about as large as this photo up front.
+        m_buffer = std::string();
+        m_buffer.reserve(photoEnd + photoEnd / SPARE_SHARE);
     } else {
-        m_buffer.erase(0, next);
+        m_buffer.clear();
     }
-    if (!m_buffer.empty())
-        out.steps.push_back(Step::Began);
+    m_headerBytes = 0;
     m_scanFrom = 0;
     m_discarding = false;
+    append(rest, out);
 }
 
 void PhotoChannel::findMergedMarkers(Outcome& out)
@@ -134,7 +150,7 @@ PhotoChannel::ImageKind PhotoChannel::imageKind() const
 {
     if (m_discarding)
         return m_discardedKind;
-    const std::string_view photo = std::string_view(m_buffer).substr(std::min(HEADER_SIZE, m_buffer.size()));
+    const std::string_view photo = m_buffer;
     if (startsWith(photo, JPEG_START))
         return ImageKind::Jpeg;
     if (startsWith(photo, PNG_START))
@@ -145,10 +161,10 @@ PhotoChannel::ImageKind PhotoChannel::imageKind() const
 bool PhotoChannel::endsImage(std::size_t markerPos) const
 {
     const std::string_view before = std::string_view(m_buffer).substr(0, markerPos);
-    // The image's end must not overlap the header or the image's start; of a
-    // dropped transfer only its tail is left to look at.
+    // The image's end must not overlap the image's start; of a dropped
+    // transfer only its tail is left to look at.
     const auto ends = [&](std::string_view start, std::string_view end) {
-        const std::size_t least = m_discarding ? end.size() : HEADER_SIZE + start.size() + end.size();
+        const std::size_t least = m_discarding ? end.size() : start.size() + end.size();
         return markerPos >= least && endsWith(before, end);
     };
     switch (imageKind()) {

@@ -32,7 +32,10 @@ public:
 
     struct Outcome {
         // Photos completed by this piece, oldest first; usually none or one.
-        // A photo may be empty (a transfer of fewer than eight bytes).
+        // A photo may be empty (a transfer of fewer than eight bytes). Its
+        // capacity exceeds its size by at most a quarter and 64 KiB, also
+        // after a much larger transfer: photos waiting for the disk hold
+        // about the memory their bytes need.
         std::vector<std::string> photos;
         // Every transfer begun or completed in this piece, in order. A
         // transfer that began in an earlier piece only completes here.
@@ -63,14 +66,11 @@ public:
     // already dropped).
     bool dropTransfer();
 
-    std::size_t bufferedBytes() const { return m_buffer.size(); }
-    // The bytes of the transfer under way that came so far, less its header;
-    // empty when none is under way or it was dropped.
-    std::string_view transferBytes() const
-    {
-        return m_discarding || m_buffer.size() <= HEADER_SIZE ? std::string_view()
-                                                               : std::string_view(m_buffer).substr(HEADER_SIZE);
-    }
+    // Bytes of the transfer under way held or counted, its header included.
+    std::size_t bufferedBytes() const { return m_headerBytes + m_buffer.size(); }
+    // The photo bytes of the transfer under way that came so far (its header
+    // is not kept); empty when none is under way or it was dropped.
+    std::string_view transferBytes() const { return m_discarding ? std::string_view() : std::string_view(m_buffer); }
     std::uint64_t mergedAtFront() const { return m_mergedAtFront; }
     std::uint64_t mergedAfterImage() const { return m_mergedAfterImage; }
     std::uint64_t droppedTransfers() const { return m_dropped; }
@@ -85,9 +85,11 @@ private:
     bool imageGoesOn(std::string_view piece) const;
     bool endsImage(std::size_t markerPos) const;
     void keepTail();
+    bool transferUnderWay() const { return m_headerBytes > 0 || !m_buffer.empty(); }
 
     std::size_t m_limit;
-    std::string m_buffer;          // the current transfer, header included
+    std::size_t m_headerBytes = 0; // of the current transfer's header, counted only
+    std::string m_buffer;          // the current transfer's photo bytes
     std::size_t m_scanFrom = 0;    // where a merged marker may still begin
     bool m_discarding = false;     // the transfer passed the limit
     ImageKind m_discardedKind = ImageKind::Unknown;

@@ -1,87 +1,142 @@
 #include "link/PhotoWriter.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 namespace velmora::link {
+namespace {
+
+std::atomic<bool> g_leftBehind{false};
+
+} // namespace
+
+// Everything the thread touches. A write left behind keeps it alive, and
+// the callbacks in it are never called again once `leftBehind` is set.
+struct PhotoWriter::State {
+    Written written;
+    Idle idleWork;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<StoreJob> jobs;
+    std::size_t waitingBytes = 0;
+    bool busy = false;       // a job is being written and reported
+    bool storing = false;    // inside store(), which may never return
+    bool abandoned = false;
+    bool stopping = false;
+    bool ended = false;      // the thread has left run()
+    bool leftBehind = false;
+    std::optional<Clock::time_point> putOff; // when idleWork is due; writer thread only
+};
 
 PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit)
-    : m_written(std::move(written)), m_idleWork(std::move(idle)), m_limit(waitingLimit),
-      m_thread([this] { run(); })
+    : m_limit(waitingLimit), m_state(std::make_shared<State>())
 {
+    m_state->written = std::move(written);
+    m_state->idleWork = std::move(idle);
+    m_thread = std::thread([state = m_state] { run(state); });
 }
 
 PhotoWriter::~PhotoWriter()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
+    State& state = *m_state;
+    std::unique_lock lock(state.mutex);
+    state.stopping = true;
+    state.wake.notify_all();
+    state.idle.wait(lock, [&] { return state.ended || (state.abandoned && state.storing); });
+    if (state.ended) {
+        lock.unlock();
+        m_thread.join();
+        return;
     }
-    m_wake.notify_all();
-    m_thread.join();
+    state.leftBehind = true;
+    g_leftBehind = true;
+    m_thread.detach();
+}
+
+bool PhotoWriter::writesLeftBehind()
+{
+    return g_leftBehind;
 }
 
 void PhotoWriter::push(StoreJob job)
 {
     {
-        std::lock_guard lock(m_mutex);
-        m_waitingBytes += job.photo.size();
-        m_jobs.push_back(std::move(job));
+        std::lock_guard lock(m_state->mutex);
+        m_state->waitingBytes += job.photo.capacity();
+        m_state->jobs.push_back(std::move(job));
     }
-    m_wake.notify_one();
+    m_state->wake.notify_one();
 }
 
 std::size_t PhotoWriter::bytesWaiting() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_waitingBytes;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->waitingBytes;
 }
 
 bool PhotoWriter::finish(std::chrono::milliseconds bound)
 {
-    std::unique_lock lock(m_mutex);
-    return m_idle.wait_for(lock, bound, [this] { return m_jobs.empty() && !m_busy; });
+    State& state = *m_state;
+    std::unique_lock lock(state.mutex);
+    return state.idle.wait_for(lock, bound, [&] { return state.jobs.empty() && !state.busy; });
 }
 
 void PhotoWriter::abandon()
 {
-    std::lock_guard lock(m_mutex);
-    for (const StoreJob& job : m_jobs)
-        m_waitingBytes -= job.photo.size();
-    m_jobs.clear();
+    std::lock_guard lock(m_state->mutex);
+    for (const StoreJob& job : m_state->jobs)
+        m_state->waitingBytes -= job.photo.capacity();
+    m_state->jobs.clear();
+    m_state->abandoned = true;
 }
 
-void PhotoWriter::run()
+void PhotoWriter::run(const std::shared_ptr<State>& shared)
 {
-    std::unique_lock lock(m_mutex);
+    State& state = *shared;
+    std::unique_lock lock(state.mutex);
+    const auto ready = [&] { return state.stopping || !state.jobs.empty(); };
     for (;;) {
-        const auto ready = [this] { return m_stopping || !m_jobs.empty(); };
-        if (m_putOff && !m_wake.wait_until(lock, *m_putOff, ready)) {
+        if (state.putOff && !state.wake.wait_until(lock, *state.putOff, ready)) {
             // Nothing came before the work put off was due. It counts as
             // idle: finish() does not wait for it.
-            m_putOff.reset();
+            state.putOff.reset();
             lock.unlock();
-            if (m_idleWork)
-                m_idleWork();
+            if (state.idleWork)
+                state.idleWork();
             lock.lock();
             continue;
         }
-        m_wake.wait(lock, ready);
-        if (m_jobs.empty())
-            return; // stopping, and everything is written
-        StoreJob job = std::move(m_jobs.front());
-        m_jobs.pop_front();
-        m_busy = true;
-        const std::size_t size = job.photo.size();
+        state.wake.wait(lock, ready);
+        if (state.jobs.empty())
+            break; // stopping, and everything is written
+        StoreJob job = std::move(state.jobs.front());
+        state.jobs.pop_front();
+        state.busy = true;
+        state.storing = true;
+        if (state.abandoned)
+            state.idle.notify_all(); // a closing writer need not wait for this one
+        const std::size_t size = job.photo.capacity();
         lock.unlock();
         const StoreResult result = store(job);
-        if (m_written)
-            m_putOff = m_written(job, result);
         lock.lock();
-        m_waitingBytes -= size;
-        m_busy = false;
-        if (m_jobs.empty())
-            m_idle.notify_all();
+        state.storing = false;
+        if (state.leftBehind)
+            return; // the writer is gone, and with it whom to tell
+        lock.unlock();
+        if (state.written)
+            state.putOff = state.written(job, result);
+        lock.lock();
+        state.waitingBytes -= size;
+        state.busy = false;
+        if (state.jobs.empty())
+            state.idle.notify_all();
     }
+    state.ended = true;
+    state.idle.notify_all();
 }
 
 } // namespace velmora::link

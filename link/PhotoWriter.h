@@ -12,9 +12,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -22,7 +21,10 @@ namespace velmora::link {
 
 class PhotoWriter {
 public:
-    static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{256} * 1024 * 1024;
+    // Photos in memory stay within 256 MiB, besides the newest photo the
+    // window shows: 240 MiB of them may wait here, and the rest is room for
+    // the photo being received and the connections' read buffers.
+    static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{240} * 1024 * 1024;
 
     using Clock = std::chrono::steady_clock;
     // Called on the writer thread after each job, with the job (its photo
@@ -34,7 +36,8 @@ public:
     using Idle = std::function<void()>;
 
     explicit PhotoWriter(Written written, Idle idle = {}, std::size_t waitingLimit = DEFAULT_WAITING_LIMIT);
-    // Writes what is still waiting, then ends the thread.
+    // Writes what is still waiting, then ends the thread; after abandon(),
+    // does not wait for a write that has not returned (see there).
     ~PhotoWriter();
 
     PhotoWriter(const PhotoWriter&) = delete;
@@ -42,30 +45,31 @@ public:
 
     // Any thread.
     void push(StoreJob job);
-    // Photo bytes pushed and not yet written, the one being written included.
+    // Memory held by the photos pushed and not yet written, the one being
+    // written included: their buffers' capacity, not only their bytes.
     std::size_t bytesWaiting() const;
     // Whether the photos waiting have reached the limit.
     bool full() const { return bytesWaiting() >= m_limit; }
     // Waits until every job pushed so far is written, at most `bound`;
     // true when all were written.
     bool finish(std::chrono::milliseconds bound);
-    // Lets go of the jobs not yet begun; the one being written is finished.
+    // Lets go of the jobs not yet begun. The one being written is finished
+    // should it return before the destructor; if not (a share whose cable
+    // was pulled), the destructor leaves it to its thread, which ends on its
+    // own should the write ever return, and `written` is not called for it.
     void abandon();
 
-private:
-    void run();
+    // Whether any writer of this run left a write that never returned
+    // behind: the program must then end without waiting for its thread.
+    static bool writesLeftBehind();
 
-    Written m_written;
-    Idle m_idleWork;
+private:
+    struct State;
+    static void run(const std::shared_ptr<State>& state);
+
     const std::size_t m_limit;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<StoreJob> m_jobs;
-    std::size_t m_waitingBytes = 0;
-    bool m_busy = false;
-    bool m_stopping = false;
-    std::optional<Clock::time_point> m_putOff; // when m_idleWork is due; writer thread only
+    // Shared with the thread, which may outlive the writer.
+    std::shared_ptr<State> m_state;
     std::thread m_thread;
 };
 

@@ -75,6 +75,12 @@ public:
     // on it is gone.
     std::shared_ptr<void> holdNetworkThread() const { return m_thread; }
 
+    // Connections one server keeps open at once. A school points a few
+    // phones at a PC; each connection holds a read buffer of up to 1 MiB,
+    // so a device on the LAN that opens connections without end is refused
+    // (closed at once, and logged) beyond this.
+    static constexpr int CONNECTION_LIMIT = 32;
+
     // Received bytes handed to the owning thread but not yet handled there.
     // Reading stops while this passes the limit, so a phone that sends faster
     // than the program handles waits in TCP's own flow control instead of

@@ -120,6 +120,13 @@ quint16 TcpServerWorker::serverPort() const
 void TcpServerWorker::acceptConnections()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        if (m_order.size() >= TcpServer::CONNECTION_LIMIT) {
+            qCWarning(lcTcpServer) << "connection from" << socket->peerAddress().toString() << "to port"
+                                   << m_server->serverPort() << "refused:" << m_order.size() << "already open";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         socket->setParent(this);
         socket->setReadBufferSize(SOCKET_BUFFER);
         // A phone gone out of reach mid-photo closes nothing: the system's

@@ -26,10 +26,15 @@ std::filesystem::path executableDirectory();
 std::string nameForCLibrary(const std::filesystem::path& path);
 
 // Puts `bytes` into `target`, replacing it whole or not at all: the bytes go
-// to a new file beside it, which is written, closed and then renamed over
-// `target`. On failure the new file is removed, `target` is as it was, and
+// to a new file beside it, which is written, flushed to the medium, closed
+// and then renamed over `target`, the rename itself flushed too (true means
+// the file is on the medium, not only in the system's cache). A rename that
+// another program holding `target` open refuses is tried again for a few
+// seconds. On failure the new file is removed, `target` is as it was, and
 // `reason` (when given) says what failed. A target without a file name (a
-// folder's path ending in a separator, the empty path) is refused.
+// folder's path ending in a separator, the empty path) is refused. Such new
+// files left in the folder by an earlier run that ended mid-write, untouched
+// for ten minutes, are removed on the way.
 bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
                  std::string* reason = nullptr);
 

@@ -29,6 +29,30 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
+bool flush(int fd)
+{
+    while (::fsync(fd) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+// Makes the rename itself durable. A file system that cannot sync a folder
+// (some network and FUSE mounts say so) has nothing more to give; only an
+// input/output error means the new name may not be on the medium.
+bool flushFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const bool flushed = flush(fd) || errno != EIO;
+    const int flushErrno = errno;
+    ::close(fd);
+    errno = flushErrno;
+    return flushed;
+}
+
 } // namespace
 
 std::filesystem::path executableDirectory()
@@ -50,6 +74,7 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
             *reason = "no file name: " + utf8FromPath(target);
         return false;
     }
+    removeStaleTemporaries(target.parent_path());
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
@@ -61,7 +86,9 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
     if (fd < 0)
         return fail(reason, "cannot create " + temporary.string());
     throttleWrite(bytes.size());
-    const bool written = writeAll(fd, bytes);
+    // The data reach the medium before the name does: a stick pulled once
+    // the photo shows as stored must hold the whole photo.
+    const bool written = writeAll(fd, bytes) && flush(fd);
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
@@ -75,6 +102,8 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
         ::unlink(temporary.c_str());
         return false;
     }
+    if (!flushFolder(target.parent_path()))
+        return fail(reason, "cannot flush the folder of " + target.string());
     return true;
 }
 

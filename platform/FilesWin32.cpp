@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <chrono>
+
 namespace velmora::platform {
 namespace {
 
@@ -23,6 +25,36 @@ bool writeAll(HANDLE file, std::string_view bytes)
         bytes.remove_prefix(written);
     }
     return true;
+}
+
+// Another program holding the file being replaced open (a picture viewer
+// showing the student's earlier photo, a virus scanner looking at it).
+bool heldByAnother(DWORD error, const std::filesystem::path& file)
+{
+    if (error == ERROR_ACCESS_DENIED) {
+        // A folder in the file's place is refused the same way, for good.
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Renames `from` over `to`, the new name written through to the medium. A
+// file held by another program is mostly let go within moments, so the
+// rename is tried again for a while before the photo counts as not stored.
+bool moveOver(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + HELD_FILE_PATIENCE;
+    for (;;) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if (!heldByAnother(error, to) || std::chrono::steady_clock::now() >= giveUp) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(static_cast<DWORD>(HELD_FILE_RETRY.count()));
+    }
 }
 
 } // namespace
@@ -80,6 +112,7 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
             *reason = "no file name: " + utf8FromPath(target);
         return false;
     }
+    removeStaleTemporaries(target.parent_path());
     std::filesystem::path temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && file == INVALID_HANDLE_VALUE; ++attempt) {
@@ -92,7 +125,9 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
     if (file == INVALID_HANDLE_VALUE)
         return fail(reason, "cannot create " + utf8FromPath(temporary));
     throttleWrite(bytes.size());
-    const bool written = writeAll(file, bytes);
+    // The data reach the medium before the name does: a stick pulled once
+    // the photo shows as stored must hold the whole photo.
+    const bool written = writeAll(file, bytes) && FlushFileBuffers(file);
     const DWORD writeError = GetLastError();
     const bool closed = CloseHandle(file);
     if (!written || !closed) {
@@ -101,7 +136,7 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
         DeleteFileW(temporary.c_str());
         return false;
     }
-    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!moveOver(temporary, target)) {
         fail(reason, "cannot replace " + utf8FromPath(target));
         DeleteFileW(temporary.c_str());
         return false;

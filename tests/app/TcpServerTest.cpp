@@ -18,6 +18,7 @@
 #include <memory>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 using velmora::link::TcpServer;
 
@@ -162,6 +163,41 @@ private Q_SLOTS:
         QCOMPARE(events[1].bytes, QByteArray("last words"));
         QVERIFY(!server.send(client, "lost"));
         QVERIFY(!server.isConnected(QStringLiteral("10.0.0.1:1")));
+    }
+
+    // A device on the LAN that opens connections without end must not make
+    // the PC hold a read buffer for each: beyond the limit they are closed,
+    // and the phones already connected are served as before.
+    void connectionsBeyondTheLimitAreRefused()
+    {
+        TcpServer& server = *m_server;
+        QList<Event>& events = m_events;
+        std::vector<std::unique_ptr<QTcpSocket>> phones;
+        for (int i = 0; i < TcpServer::CONNECTION_LIMIT; ++i) {
+            phones.push_back(connectTo(server));
+            QVERIFY(phones.back());
+        }
+        QVERIFY(waitFor([&] { return events.size() == TcpServer::CONNECTION_LIMIT; }));
+        std::vector<std::unique_ptr<QTcpSocket>> extra;
+        for (int i = 0; i < 3; ++i) {
+            extra.push_back(connectTo(server));
+            QVERIFY(extra.back());
+        }
+        for (auto& socket : extra) {
+            QVERIFY(waitFor([&] { return socket->state() == QAbstractSocket::UnconnectedState; }));
+        }
+        QCOMPARE(events.size(), TcpServer::CONNECTION_LIMIT);
+        phones.front()->write("still served");
+        QVERIFY(waitFor([&] { return events.size() == TcpServer::CONNECTION_LIMIT + 1; }));
+        QCOMPARE(events.last().bytes, QByteArray("still served"));
+        // Once one has gone, a new phone is taken again.
+        const QString gone = events.first().client;
+        phones.front()->disconnectFromHost();
+        QVERIFY(waitFor([&] { return !server.isConnected(gone); }));
+        auto late = connectTo(server);
+        QVERIFY(late);
+        QVERIFY(waitFor([&] { return events.size() == TcpServer::CONNECTION_LIMIT + 2; }));
+        QCOMPARE(events.last().kind, QStringLiteral("connected"));
     }
 
     void takenPortIsReported()

@@ -160,4 +160,41 @@ TEST(PhotoBufferLimit, DroppedJpegEndsAtItsMergedMarker)
     EXPECT_EQ(feed(channel, {MARKER}), std::vector<std::string>{"abc"});
 }
 
+// Photos wait for the disk in their own buffers, and the bound on what waits
+// counts their memory: a photo must not keep the room of a much larger
+// transfer before it on the same connection.
+struct MemoryCase {
+    const char* name;
+    std::vector<std::size_t> photoSizes;
+};
+
+void PrintTo(const MemoryCase& c, std::ostream* os) { *os << c.name; }
+
+class PhotoMemoryTable : public testing::TestWithParam<MemoryCase> {};
+
+TEST_P(PhotoMemoryTable, EachPhotoHoldsAboutItsOwnBytes)
+{
+    PhotoChannel channel;
+    for (std::size_t size : GetParam().photoSizes) {
+        const std::string data(size, 'p');
+        std::vector<std::string> photos;
+        for (std::size_t at = 0; at < size; at += 256 * 1024) {
+            const std::string piece = (at == 0 ? HEADER : std::string()) + data.substr(at, 256 * 1024);
+            for (std::string& photo : channel.takePiece(piece).photos)
+                photos.push_back(std::move(photo));
+        }
+        for (std::string& photo : channel.takePiece(MARKER).photos)
+            photos.push_back(std::move(photo));
+        ASSERT_EQ(photos.size(), 1u) << size;
+        EXPECT_EQ(photos[0], data);
+        EXPECT_LE(photos[0].capacity(), size + size / 4 + 64 * 1024) << size;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PhotoMemoryTable, testing::Values(
+    MemoryCase{"SmallAfterLarge", {12 << 20, 3 << 20, 3 << 20}},
+    MemoryCase{"TinyAfterSmall", {3 << 20, 1000}},
+    MemoryCase{"GrowingPhotos", {1 << 20, 3 << 20, 5 << 20}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -107,6 +108,45 @@ TEST_F(ChineseFolder, ReplaceFileIsWholeOrNothing)
     EXPECT_FALSE(replaceFile(file("") , bytes));   // the folder itself
     EXPECT_FALSE(replaceFile(fs::path(), bytes));
     EXPECT_EQ(entryCount(), 2u);   // new.xls and old.xls, no leftovers
+}
+
+// A run killed in the middle of a write leaves its temporary file behind;
+// the next write into that folder removes it, and nothing else: not a file
+// another copy of the program is writing now, not anyone else's file.
+TEST_F(ChineseFolder, ReplaceFileRemovesOnlyStaleTemporaryFilesOfOurs)
+{
+    struct Entry {
+        const char* name;
+        bool folder;
+        int minutesOld;
+        bool kept;
+    };
+    const Entry entries[] = {
+        {".velmora-0123456789abcdef.tmp", false, 60, false},
+        {".velmora-00000000ffffffff.tmp", false, 11, false},
+        {".velmora-1111111111111111.tmp", false, 0, true},  // being written now
+        {".velmora-2222222222222222.tmp", true, 60, true},   // a folder
+        {".velmora-photo.tmp", false, 60, true},
+        {"velmora-3333333333333333.tmp", false, 60, true},
+        {".velmora-4444444444444444.jpg", false, 60, true},
+        {"old.jpg", false, 60, true},
+    };
+    for (const Entry& entry : entries) {
+        const auto written = fs::file_time_type::clock::now() - std::chrono::minutes(entry.minutesOld);
+        if (entry.folder) {
+            fs::create_directory(file(entry.name));
+            // Wine refuses to set a folder's time; a folder must stay either way.
+            std::error_code ignored;
+            fs::last_write_time(file(entry.name), written, ignored);
+        } else {
+            write("x", entry.name);
+            fs::last_write_time(file(entry.name), written);
+        }
+    }
+    ASSERT_TRUE(replaceFile(file("new.jpg"), "photo"));
+    for (const Entry& entry : entries)
+        EXPECT_EQ(fs::exists(file(entry.name)), entry.kept) << entry.name;
+    EXPECT_EQ(bytes("new.jpg"), "photo");
 }
 
 // Where the program's executable is: set.ini lives beside it.
