@@ -4,11 +4,11 @@
 // their UTF-8 names ("/" between levels), removed again at the end.
 
 #include "platform/Files.h"
+#include "tests/support/TempTree.h"
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace velmora::test {
@@ -20,37 +20,20 @@ inline std::string genericUtf8(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-class PhotoFolder {
+// On the test tree's temporary folder: the files as the receive folder
+// holds them, by their UTF-8 names.
+class PhotoFolder : public TempTree {
 public:
-    PhotoFolder()
-    {
-        std::random_device random;
-        m_root = std::filesystem::temp_directory_path()
-            / ("velmora-registry-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(m_root);
-    }
-    ~PhotoFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
-    }
-    PhotoFolder(const PhotoFolder&) = delete;
-    PhotoFolder& operator=(const PhotoFolder&) = delete;
-
     // Makes `relative` with `bytes`; `ageSeconds` back-dates it.
     std::filesystem::path add(const std::string& relative, const std::string& bytes = "photo", int ageSeconds = 0)
     {
-        const auto path = m_root / platform::pathFromUtf8(relative);
+        const auto path = root() / platform::pathFromUtf8(relative);
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
         std::filesystem::last_write_time(
             path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(ageSeconds));
         return path;
     }
-    const std::filesystem::path& root() const { return m_root; }
-
-private:
-    std::filesystem::path m_root;
 };
 
 } // namespace velmora::test
