@@ -4,7 +4,9 @@
 # build-win-app/velmora-pc-windows-x64.zip: velmora-pc.exe, the Qt DLLs and
 # plugins it loads, mingw's runtime DLLs, all stripped, and 使用说明.txt for
 # school staff (GBK, CRLF, as Notepad on code page 936 reads it). Checks that
-# every DLL a packed file imports is either packed or part of Windows.
+# every DLL a packed file imports is either packed or part of Windows. Then
+# makes the setup program build-win-app/velmora-pc-setup.exe of the same
+# files with NSIS (scripts/make-setup.sh), the way staff are told to install.
 # -O2 rather than CMake's -O3: GCC 12 warns falsely about std::string
 # copies at -O3 (-Wrestrict), and warnings are errors here.
 # VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere.
@@ -65,3 +67,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
 PY
 )
 echo "Windows package: $zip, $(( $(stat -c %s "$zip") / 1024 )) KiB ($(du -sk "$stage" | cut -f1) KiB unpacked)"
+
+setup=$build/velmora-pc-setup.exe
+scripts/make-setup.sh "$stage" "$setup"
+echo "Setup program: $setup, $(( $(stat -c %s "$setup") / 1024 )) KiB"
