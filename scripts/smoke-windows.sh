@@ -8,7 +8,8 @@
 # program's window must appear with its title and both phone
 # ports must listen; the native phone simulator sends two photos, one into a
 # class folder, one with a "_" name, and both must land bit-exact under their
-# Chinese names, and so must a burst of twelve from a phone on Wi-Fi;
+# Chinese names, three whose names Windows refuses under the form every PC
+# stores them in, and so must a burst of twelve from a phone on Wi-Fi;
 # closing the window must end the program with exit code 0
 # and leave set.ini as it was. The address panel must list the address of
 # the adapter with the default route last, and its QR code must hold it.
@@ -119,6 +120,14 @@ wait_for 20 landed "$smoke/photos/one.jpg" "$receive/一年级1班/张三.jpg" \
     || fail "一年级1班/张三.jpg did not land bit-exact"
 wait_for 20 landed "$smoke/photos/two.jpg" "$receive/无身份证照片/李_四.jpg" \
     || fail "无身份证照片/李_四.jpg did not land bit-exact"
+# Names Windows refuses: a device name, a "|", a folder and a file ending in
+# a dot land under the form every PC stores them in.
+build/velmora-phone-sim "二年级2班\\CON.jpg=$smoke/photos/one.jpg" "二年级2班\\李|四.jpg=$smoke/photos/two.jpg" \
+    "二年级3班.\\吴十.jpg.=$smoke/photos/one.jpg" || fail "the phone simulator could not send the photos"
+for stored in "二年级2班/ＣＯＮ.jpg one" "二年级2班/李｜四.jpg two" "二年级3班．/吴十.jpg． one"; do
+    wait_for 20 landed "$smoke/photos/${stored#* }.jpg" "$receive/${stored% *}" \
+        || fail "${stored% *} did not land bit-exact"
+done
 
 # The panel's text and QR code: the window is found on the screen by its
 # title, and the QR code's square is cut out of the screenshot around where
