@@ -40,6 +40,19 @@ done
 find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 iconv -f UTF-8 -t GBK docs/windows/使用说明.txt | sed 's/$/\r/' > "$stage/使用说明.txt"
 
+# Explorer shows the program's icon and version information.
+/usr/bin/python3 - "$stage/velmora-pc.exe" <<'PY' || { echo "velmora-pc.exe lacks its icon or version information" >&2; exit 1; }
+import re, sys
+exe = open(sys.argv[1], "rb").read()
+def has(key, value):
+    # A key, its end and up to one unit of padding, then the value.
+    text = lambda t: re.escape(t.encode("utf-16-le"))
+    return re.search(text(key) + b"(\x00\x00){1,2}" + text(value + "\0"), exe) is not None
+ok = has("FileDescription", "Velmora-PC\u7aef") and has("ProductVersion", "10.1") \
+    and has("OriginalFilename", "velmora-pc.exe")
+sys.exit(0 if ok and exe.count(b"\x89PNG") >= 6 else 1)
+PY
+
 # Every imported DLL must be packed or come with Windows.
 windows_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|shlwapi|ws2_32|iphlpapi|winmm|version|netapi32|userenv|imm32|dwmapi|uxtheme|wtsapi32|setupapi|d3d9|d3d11|dxgi|d2d1|dwrite|crypt32|secur32|dnsapi|winhttp|mpr|authz|shcore|winspool\.drv|msvcrt|api-ms-win-.*)\.dll$'
 missing=$(find "$stage" -name '*.exe' -o -name '*.dll' | while read -r file; do
