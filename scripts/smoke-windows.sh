@@ -57,10 +57,13 @@ fail() {
     exit 1
 }
 
-# Installed as IT staff roll it out. Wine puts the desktop into the home
-# folder unless the prefix has a desktop folder of its own.
+# Installed as IT staff roll it out. Wine links a user's desktop to the
+# home folder; the prefix (made first if new) gets a desktop of its own.
 prefix=$VELMORA_WINEPREFIX
-users=$prefix/drive_c/users/$(id -un)
+scripts/wine-run.sh wineboot >/dev/null 2>&1 || true
+for desktop in "$prefix"/drive_c/users/*/Desktop; do
+    [[ -L $desktop ]] && rm "$desktop" && mkdir "$desktop"
+done
 app=$prefix/drive_c/学校软件/照片程序
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora-PC'
 install() {
@@ -68,10 +71,9 @@ install() {
         || fail "setup ended with exit code $?"
 }
 rm -rf "$app"
-[[ -L $users/Desktop ]] && rm "$users/Desktop"
-mkdir -p "$users/Desktop"
 install
-shortcuts() { find "$users" -name 'Velmora-PC端.lnk' -printf '%P\n' | sort; }
+# Where the shortcuts are, below the user's profile folder.
+shortcuts() { find "$prefix/drive_c/users" -name 'Velmora-PC端.lnk' -printf '%P\n' | sed 's#^[^/]*/##' | sort; }
 [[ $(shortcuts) == $'AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Velmora-PC端.lnk\nDesktop/Velmora-PC端.lnk' ]] \
     || fail "the shortcuts are not in the Start menu and on the desktop: $(shortcuts)"
 scripts/wine-run.sh reg query "$uninstall_key" /v UninstallString >/dev/null \
