@@ -207,6 +207,7 @@ bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
     if (!isSafePhotoName(photoName.gbk) || !isSafePhotoName(fileName.gbk) || !photoForm.isSafe()
         || !fileForm.isSafe()) {
         result.status = StoreResult::Status::UnsafeName;
+        result.shownName = fileForm.utf8(fileForm.fileName().text); // as sent: nothing is stored
         result.detail = "name leaves the receive directory: " + fileForm.utf8(fileForm.text);
         return false;
     }

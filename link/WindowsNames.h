@@ -23,8 +23,8 @@
 namespace velmora::link {
 
 // The form under which the UTF-8 level `utf8Level` (no "\" or "/" in it) is
-// written. Levels that are empty or only dots and blanks never reach here:
-// the storage rules refuse them before.
+// written. Meant for the levels the storage rules let through: they refuse
+// a level that is empty or only dots and blanks before anything is written.
 std::string storableLevel(std::string_view utf8Level);
 
 // Whether Windows takes `utf8Level` as it is, i.e. storableLevel leaves it
