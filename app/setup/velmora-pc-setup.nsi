@@ -19,7 +19,6 @@ ManifestDPIAware true
 
 !include "LogicLib.nsh"
 !include "MUI2.nsh"
-!include "x64.nsh"
 !include "${FILES}"
 
 !define PRODUCT "Velmora-PC端"
@@ -56,12 +55,9 @@ VIAddVersionKey /LANG=2052 "OriginalFilename" "velmora-pc-setup.exe"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
+; A 64-bit setup program: 32-bit Windows refuses to start it at all.
 Function .onInit
     SetShellVarContext current
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "${PRODUCT} 需要 64 位 Windows。" /SD IDOK
-        Abort
-    ${EndIf}
 FunctionEnd
 
 Function un.onInit
