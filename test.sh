@@ -44,5 +44,5 @@ windows=$(ctest --test-dir build-win -N -L qt_free | sed -n 's/^Total Tests: //p
 echo "Qt-free tests: $native natively, $windows under Wine"
 [[ -n "$native" && "$native" == "$windows" ]]
 step "Windows: Qt for mingw-w64 (cached)" scripts/windows-qt.sh
-step "Windows: program and zip" scripts/package-windows.sh
-step "Windows: the zip under Wine" scripts/smoke-windows.sh
+step "Windows: program, zip and setup program" scripts/package-windows.sh
+step "Windows: the setup program and the program under Wine" scripts/smoke-windows.sh

@@ -16,6 +16,7 @@
 #include "registry/export/ExportDialog.h"
 #include "roster/RosterPanel.h"
 
+#include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -34,12 +35,22 @@ T* control(const QWidget* window, const char16_t* name)
     return found;
 }
 
+// The program's icon, drawn for each size the desktop asks for.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icon/velmora-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 } // namespace
 
 MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     : QWidget(parent), m_options(std::move(options))
 {
     setWindowTitle(QStringLiteral("Velmora-PC端10.1"));
+    setWindowIcon(programIcon());
     setFixedSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     setMouseTracking(true);
     buildMainWindowControls(this);

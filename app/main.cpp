@@ -15,6 +15,8 @@ int main(int argc, char* argv[])
     {
         velmora::app::MainWindow window;
         velmora::platform::closeOnTermination(&window);
+        // Message boxes and the download dialog show the program's icon too.
+        application.setWindowIcon(window.windowIcon());
         window.show();
         application.exec();
     }

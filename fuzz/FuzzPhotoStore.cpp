@@ -1,8 +1,9 @@
 // The storage rules on any photo name and name-list entry: whatever a name
-// holds, every file and directory made stays inside the receive directory,
-// and a photo reported stored is there, whole.
+// holds, every file and directory made stays inside the receive directory
+// under a name Windows takes too, and a photo reported stored is there, whole.
 
 #include "link/PhotoStore.h"
+#include "link/WindowsNames.h"
 #include "platform/Codepage.h"
 
 #include <unistd.h>
@@ -69,6 +70,10 @@ bool checkTree(const Sandbox& box, std::string_view photo)
         if (entry.path() == box.receive)
             continue;
         if (entry.is_symlink() || !inside(entry.path(), receive))
+            std::abort();
+        // A name made here that Windows refuses would lose the photo there.
+        const std::u8string name = entry.path().filename().u8string();
+        if (!velmora::link::isStorableLevel(std::string(name.begin(), name.end())))
             std::abort();
         if (entry.is_regular_file() && contents(entry.path()) == photo)
             found = true;

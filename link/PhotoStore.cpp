@@ -1,5 +1,6 @@
 #include "link/PhotoStore.h"
 
+#include "link/WindowsNames.h"
 #include "platform/Codepage.h"
 #include "platform/Files.h"
 #include "platform/PathSeparator.h"
@@ -126,19 +127,32 @@ NameText filedForm(const PhotoName& name)
     return name.unicode.empty() ? NameText{name.gbk, true} : NameText{name.unicode, false};
 }
 
-// The text as a path of the file system, with the phone's "\" turned into
-// this platform's separator. Only called for safe names.
-fs::path toPath(const NameText& name)
+// The levels of the text in the form they are written in, each a name
+// Windows takes (WindowsNames.h), joined by `separator`.
+std::string storedText(const NameText& name, char separator)
 {
     std::string utf8;
     bool first = true;
     for (std::string_view level : name.levels()) {
         if (!first)
-            utf8.push_back(platform::PATH_SEPARATOR);
-        utf8 += name.utf8(level);
+            utf8.push_back(separator);
+        utf8 += storableLevel(name.utf8(level));
         first = false;
     }
-    return platform::pathFromUtf8(utf8);
+    return utf8;
+}
+
+// The text as a path of the file system, with the phone's "\" turned into
+// this platform's separator. Only called for safe names.
+fs::path toPath(const NameText& name)
+{
+    return platform::pathFromUtf8(storedText(name, platform::PATH_SEPARATOR));
+}
+
+// What 标签11 shows: the file-name part as it is written.
+std::string shownFileName(const NameText& name)
+{
+    return storedText(name.fileName(), '/');
 }
 
 struct Plan {
@@ -182,7 +196,7 @@ bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
     const NameText photoForm = filedForm(photoName);
     const NameText fileForm = filedForm(fileName);
     result.fileName = photoFileName(fileName.gbk);
-    result.shownName = fileForm.utf8(fileForm.fileName().text);
+    result.shownName = shownFileName(fileForm);
     if (fileName.gbk.empty() || result.fileName.empty() || fileForm.fileName().text.empty()) {
         result.status = StoreResult::Status::NoName;
         result.detail = "no file name";
@@ -193,6 +207,7 @@ bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
     if (!isSafePhotoName(photoName.gbk) || !isSafePhotoName(fileName.gbk) || !photoForm.isSafe()
         || !fileForm.isSafe()) {
         result.status = StoreResult::Status::UnsafeName;
+        result.shownName = fileForm.utf8(fileForm.fileName().text); // as sent: nothing is stored
         result.detail = "name leaves the receive directory: " + fileForm.utf8(fileForm.text);
         return false;
     }
@@ -249,7 +264,7 @@ StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, 
     if (photo.empty() && !name.empty()) {
         const NameText form = filedForm(name);
         result.fileName = photoFileName(name.gbk);
-        result.shownName = form.utf8(form.fileName().text);
+        result.shownName = shownFileName(form);
         result.status = StoreResult::Status::EmptyPhoto;
         result.detail = "empty photo not written over " + name.shown();
         return result;

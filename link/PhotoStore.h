@@ -30,7 +30,8 @@ struct StoreResult {
     // or the whole name.
     std::string fileName;
     // The same part as the window shows it, UTF-8, with the name's own
-    // characters where GBK lacks some.
+    // characters where GBK lacks some, in the form it is stored under
+    // (WindowsNames.h); as sent when the name is refused.
     std::string shownName;
     // For the log: the path tried and the reason, UTF-8; empty when stored.
     std::string detail;

@@ -5,7 +5,9 @@
 # (the photo check from a command line), the Qt DLLs and
 # plugins it loads, mingw's runtime DLLs, all stripped, and 使用说明.txt for
 # school staff (GBK, CRLF, as Notepad on code page 936 reads it). Checks that
-# every DLL a packed file imports is either packed or part of Windows.
+# every DLL a packed file imports is either packed or part of Windows. Then
+# makes the setup program build-win-app/velmora-pc-setup.exe of the same
+# files with NSIS (scripts/make-setup.sh), the way staff are told to install.
 # -O2 rather than CMake's -O3: GCC 12 warns falsely about std::string
 # copies at -O3 (-Wrestrict), and warnings are errors here.
 # VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere.
@@ -39,6 +41,19 @@ done
 find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
 iconv -f UTF-8 -t GBK docs/windows/使用说明.txt | sed 's/$/\r/' > "$stage/使用说明.txt"
 
+# Explorer shows the program's icon and version information.
+/usr/bin/python3 - "$stage/velmora-pc.exe" <<'PY' || { echo "velmora-pc.exe lacks its icon or version information" >&2; exit 1; }
+import re, sys
+exe = open(sys.argv[1], "rb").read()
+def has(key, value):
+    # A key, its end and up to one unit of padding, then the value.
+    text = lambda t: re.escape(t.encode("utf-16-le"))
+    return re.search(text(key) + b"(\x00\x00){1,2}" + text(value + "\0"), exe) is not None
+ok = has("FileDescription", "Velmora-PC\u7aef") and has("ProductVersion", "10.1") \
+    and has("OriginalFilename", "velmora-pc.exe")
+sys.exit(0 if ok and exe.count(b"\x89PNG") >= 6 else 1)
+PY
+
 # Every imported DLL must be packed or come with Windows.
 windows_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|shlwapi|ws2_32|iphlpapi|winmm|version|netapi32|userenv|imm32|dwmapi|uxtheme|wtsapi32|setupapi|d3d9|d3d11|dxgi|d2d1|dwrite|crypt32|secur32|dnsapi|winhttp|mpr|authz|shcore|winspool\.drv|msvcrt|api-ms-win-.*)\.dll$'
 missing=$(find "$stage" -name '*.exe' -o -name '*.dll' | while read -r file; do
@@ -66,3 +81,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
 PY
 )
 echo "Windows package: $zip, $(( $(stat -c %s "$zip") / 1024 )) KiB ($(du -sk "$stage" | cut -f1) KiB unpacked)"
+
+setup=$build/velmora-pc-setup.exe
+scripts/make-setup.sh "$stage" "$setup"
+echo "Setup program: $setup, $(( $(stat -c %s "$setup") / 1024 )) KiB"

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Runs the Windows package as a school would, under Wine with code page 936
-# on a virtual screen: build-win-app/velmora-pc-windows-x64.zip unpacked into
-# a folder with a Chinese name, a GBK set.ini naming a Chinese receive
-# folder. The program's window must appear with its title and both phone
+# on a virtual screen: build-win-app/velmora-pc-setup.exe installed silently
+# (/S) into a folder with a Chinese name, C:\学校软件\照片程序, holding the
+# zip's files and an uninstaller, with its Start-menu and desktop shortcuts
+# and its entry under Settings -> Apps; a GBK set.ini there naming a Chinese
+# receive folder, kept by a second install over the first. The installed
+# program's window must appear with its title and both phone
 # ports must listen; the native phone simulator sends two photos, one into a
 # class folder, one with a "_" name, and both must land bit-exact under their
-# Chinese names, and so must a burst of twelve from a phone on Wi-Fi;
+# Chinese names, three whose names Windows refuses under the form every PC
+# stores them in, and so must a burst of twelve from a phone on Wi-Fi;
 # closing the window must end the program with exit code 0
 # and leave set.ini as it was. The address panel must list the address of
 # the adapter with the default route last, and its QR code must hold it.
+# The silent uninstall must then leave nothing of the program but set.ini,
+# which it says it keeps.
 # Runs in a network namespace of its own, so the fixed ports never meet
 # another program's. Needs the native build (build/) for the phone
 # simulator and the QR decoder. Leaves a screenshot in
@@ -42,23 +48,53 @@ ip route add default via 192.168.77.1 dev vethernet0
 
 smoke=$root/build-win-app/smoke
 rm -rf "$smoke"
-app=$smoke/学生拍照
 receive=$smoke/收到的照片
-mkdir -p "$app" "$receive" "$smoke/photos"
-/usr/bin/python3 -m zipfile -e build-win-app/velmora-pc-windows-x64.zip "$app"
-windows_receive="Z:${receive//\//\\}"
-printf '[保存目录]\r\n最后目录=%s\r\n' "$windows_receive" | iconv -f UTF-8 -t GBK > "$app/set.ini"
-cp "$app/set.ini" "$smoke/set.ini.before"
-x86_64-w64-mingw32-gcc-posix -municode -O2 -Wall -Werror -o "$smoke/close_window.exe" \
-    tests/windows/close_window.c
-convert -size 640x480 plasma:red-blue -quality 90 "$smoke/photos/one.jpg"
-convert -size 480x640 gradient:yellow-green -quality 85 "$smoke/photos/two.jpg"
+mkdir -p "$receive" "$smoke/photos"
 
 fail() {
     echo "Windows smoke test: $*" >&2
     [[ -n ${program:-} ]] && kill "$program" 2>/dev/null
     exit 1
 }
+
+# Installed as IT staff roll it out. Wine links a user's desktop to the
+# home folder; the prefix (made first if new) gets a desktop of its own.
+prefix=$VELMORA_WINEPREFIX
+scripts/wine-run.sh wineboot >/dev/null 2>&1 || true
+for desktop in "$prefix"/drive_c/users/*/Desktop; do
+    [[ -L $desktop ]] && rm "$desktop" && mkdir "$desktop"
+done
+app=$prefix/drive_c/学校软件/照片程序
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora-PC'
+install() {
+    scripts/wine-run.sh build-win-app/velmora-pc-setup.exe /S '/D=C:\学校软件\照片程序' \
+        || fail "setup ended with exit code $?"
+}
+rm -rf "$app"
+install
+# Where the shortcuts are, below the user's profile folder.
+shortcuts() { find "$prefix/drive_c/users" -name 'Velmora-PC端.lnk' -printf '%P\n' | sed 's#^[^/]*/##' | sort; }
+[[ $(shortcuts) == $'AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Velmora-PC端.lnk\nDesktop/Velmora-PC端.lnk' ]] \
+    || fail "the shortcuts are not in the Start menu and on the desktop: $(shortcuts)"
+scripts/wine-run.sh reg query "$uninstall_key" /v UninstallString >/dev/null \
+    || fail "no entry under Settings -> Apps"
+# The zip's files and the uninstaller, nothing else.
+diff <(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(sorted(n for n in zipfile.ZipFile(sys.argv[1]).namelist() if not n.endswith("/"))))' \
+        build-win-app/velmora-pc-windows-x64.zip) \
+    <(cd "$app" && find . -type f ! -name uninstall.exe -printf '%P\n' | sort) >&2 \
+    || fail "the installed files are not the zip's"
+[[ -f $app/uninstall.exe ]] || fail "no uninstaller"
+windows_receive="Z:${receive//\//\\}"
+printf '[保存目录]\r\n最后目录=%s\r\n' "$windows_receive" | iconv -f UTF-8 -t GBK > "$app/set.ini"
+cp "$app/set.ini" "$smoke/set.ini.before"
+# An update over the installed program keeps the receive folder chosen.
+install
+cmp -s "$smoke/set.ini.before" "$app/set.ini" || fail "installing again changed set.ini"
+x86_64-w64-mingw32-gcc-posix -municode -O2 -Wall -Werror -o "$smoke/close_window.exe" \
+    tests/windows/close_window.c
+convert -size 640x480 plasma:red-blue -quality 90 "$smoke/photos/one.jpg"
+convert -size 480x640 gradient:yellow-green -quality 85 "$smoke/photos/two.jpg"
+
 # wait_for SECONDS COMMAND...: polls COMMAND every half second.
 wait_for() {
     local until=$((SECONDS + $1))
@@ -86,6 +122,14 @@ wait_for 20 landed "$smoke/photos/one.jpg" "$receive/一年级1班/张三.jpg" \
     || fail "一年级1班/张三.jpg did not land bit-exact"
 wait_for 20 landed "$smoke/photos/two.jpg" "$receive/无身份证照片/李_四.jpg" \
     || fail "无身份证照片/李_四.jpg did not land bit-exact"
+# Names Windows refuses: a device name, a "|", a folder and a file ending in
+# a dot land under the form every PC stores them in.
+build/velmora-phone-sim "二年级2班\\CON.jpg=$smoke/photos/one.jpg" "二年级2班\\李|四.jpg=$smoke/photos/two.jpg" \
+    "二年级3班.\\吴十.jpg.=$smoke/photos/one.jpg" || fail "the phone simulator could not send the photos"
+for stored in "二年级2班/ＣＯＮ.jpg one" "二年级2班/李｜四.jpg two" "二年级3班．/吴十.jpg． one"; do
+    wait_for 20 landed "$smoke/photos/${stored#* }.jpg" "$receive/${stored% *}" \
+        || fail "${stored% *} did not land bit-exact"
+done
 
 # The panel's text and QR code: the window is found on the screen by its
 # title, and the QR code's square is cut out of the screenshot around where
@@ -129,4 +173,14 @@ wait "$program" || code=$?
 program=
 ((code == 0)) || fail "the program ended with exit code $code"
 cmp -s "$smoke/set.ini.before" "$app/set.ini" || fail "set.ini changed"
+
+# The silent uninstall copies itself away and goes on after the first
+# process ends; it is done when Wine has no process left.
+scripts/wine-run.sh "$app/uninstall.exe" /S || fail "the uninstaller ended with exit code $?"
+WINEPREFIX=$prefix timeout 300 wineserver -w || fail "Wine did not end after the uninstall"
+left=$(cd "$app" && find . -mindepth 1 -printf '%P\n')
+[[ $left == set.ini ]] || fail "the uninstaller left more than set.ini: $left"
+[[ -z $(shortcuts) ]] || fail "the uninstaller left shortcuts: $(shortcuts)"
+scripts/wine-run.sh reg query "$uninstall_key" >/dev/null 2>&1 && fail "the entry under Settings -> Apps is left"
+echo "Windows smoke test: uninstalled, set.ini kept"
 echo "Windows smoke test passed in $((SECONDS - started)) s (screenshot: $smoke/screenshot.png)"

@@ -133,6 +133,8 @@ private Q_SLOTS:
     {
         auto window = makeWindow(settingsPath());
         QCOMPARE(window->windowTitle(), QStringLiteral("Velmora-PC端10.1"));
+        // The icon the taskbar shows comes from the program's resources.
+        QCOMPARE(window->windowIcon().pixmap(32).size(), QSize(32, 32));
         QCOMPARE(window->minimumSize(), QSize(653, 441));
         QCOMPARE(window->maximumSize(), QSize(653, 441));
         QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("按钮5"))->font().pixelSize(), 14);

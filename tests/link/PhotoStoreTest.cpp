@@ -52,9 +52,12 @@ TEST_P(PlaceTable, StoresWhereTheNameSays)
     const StoreResult result = storePhoto(receive, velmora::link::PhotoName(c.gbkName, c.unicodeName), "JPEG-BYTES");
     EXPECT_EQ(result.status, Status::Stored) << result.detail;
     EXPECT_EQ(result.fileName, c.fileName);
-    if (!c.unicodeName.empty()) { // 标签11 shows the name's own characters
-        EXPECT_EQ(result.shownName, c.unicodeName.substr(c.unicodeName.rfind('\\') + 1));
-    }
+    // 标签11 shows the file name as it is stored: its own characters where
+    // GBK lacks some, and the form a name Windows refuses is stored under.
+    const std::size_t shownAt = c.storedAt.size() - result.shownName.size();
+    EXPECT_TRUE(!result.shownName.empty() && c.storedAt.ends_with(result.shownName)
+                && (shownAt == 0 || c.storedAt[shownAt - 1] == '/'))
+        << result.shownName;
     EXPECT_EQ(TempTree::read(receive / utf8Path(c.storedAt)), "JPEG-BYTES");
     if (!c.alsoMadeDirectory.empty()) {
         EXPECT_TRUE(fs::is_directory(receive / utf8Path(c.alsoMadeDirectory)));
@@ -90,7 +93,31 @@ INSTANTIATE_TEST_SUITE_P(Names, PlaceTable, testing::Values(
               "\xCD\xF5?.jpg", "", "七年级一班\\王䶮.jpg"},
     PlaceCase{"RareCharacterBeyondBmp", "\xC0\xEE?.jpg", "李𡒄.jpg", "\xC0\xEE?.jpg", "", "李𡒄.jpg"},
     PlaceCase{"RareCharacterNoIdNumber", "\xCD\xF5?_1.jpg", "无身份证照片/王䶮_1.jpg", "\xCD\xF5?_1.jpg", "",
-              "王䶮_1.jpg"}),
+              "王䶮_1.jpg"},
+    // Names Windows refuses are stored on every PC under one form that reads
+    // as the same name; Windows would refuse them, or drop a last dot or
+    // blank and file the photo under another student's name.
+    PlaceCase{"RefusedCharacter", "\xB0\xE0" "1\\\xC0\xEE|\xCB\xC4.jpg", "班1/李｜四.jpg", "\xC0\xEE|\xCB\xC4.jpg", ""},
+    PlaceCase{"EveryRefusedCharacter", "a|b?c*d<e>f\"g.jpg", "a｜b？c＊d＜e＞f＂g.jpg", "a|b?c*d<e>f\"g.jpg", ""},
+    PlaceCase{"QuestionMarkOfThePhone", "\xCD\xF5\xCE\xE5?.jpg", "王五？.jpg", "\xCD\xF5\xCE\xE5?.jpg", ""},
+    PlaceCase{"ControlCharacter", "a\tb.jpg", "a␉b.jpg", "a\tb.jpg", ""},
+    PlaceCase{"RefusedInNoIdName", "a|b_1.jpg", "无身份证照片/a｜b_1.jpg", "a|b_1.jpg", ""},
+    PlaceCase{"LastDot", "\xB0\xE0" "3\\x.jpg.", "班3/x.jpg．", "x.jpg.", ""},
+    PlaceCase{"LastDots", "x..", "x.．", "x..", ""},
+    PlaceCase{"LastBlank", "x ", "x　", "x ", ""},
+    PlaceCase{"FolderLastDot", "\xB0\xE0" "2.\\x.jpg", "班2．/x.jpg", "x.jpg", ""},
+    PlaceCase{"DeviceName", "\xB0\xE0" "1\\CON.jpg", "班1/ＣＯＮ.jpg", "CON.jpg", ""},
+    PlaceCase{"DeviceNameLowerCase", "nul.jpg", "ｎｕｌ.jpg", "nul.jpg", ""},
+    PlaceCase{"DeviceNameTwoExtensions", "Aux.tar.gz", "Ａｕｘ.tar.gz", "Aux.tar.gz", ""},
+    PlaceCase{"DeviceNameBlankBeforeExtension", "prn .jpg", "ｐｒｎ .jpg", "prn .jpg", ""},
+    PlaceCase{"DeviceNameLastDot", "LPT9.", "ＬＰＴ９．", "LPT9.", ""},
+    PlaceCase{"DeviceFolder", "COM1\\\xB7\xEB.jpg", "ＣＯＭ１/冯.jpg", "\xB7\xEB.jpg", ""},
+    PlaceCase{"DeviceSuperscriptDigit", "COM?.jpg", "ＣＯＭ³.jpg", "COM?.jpg", "", "COM³.jpg"},
+    PlaceCase{"NoDeviceLongerWord", "COM10.jpg", "COM10.jpg", "COM10.jpg", ""},
+    PlaceCase{"NoDeviceWordInside", "icon.jpg", "icon.jpg", "icon.jpg", ""},
+    // A name list with folders is still stored under the whole name: its
+    // directory part holds the "||".
+    PlaceCase{"NameListWithFolders", "\xB0\xE0" "1\\a.jpg||\xB0\xE0" "1\\b.jpg", "班1/a.jpg｜｜班1/b.jpg", "b.jpg", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
@@ -198,8 +225,7 @@ TEST(ListEntry, MadeOnlyWhereNothingIs)
 {
     TempTree tree;
     TempTree::write(tree.root() / "a" / "b.jpg", "PHOTO");
-    // The directory part ("a") is that of the whole photo name; Windows
-    // allows no "|" in a folder name, so the list here has none in its.
+    // The directory part ("a") is that of the whole photo name.
     EXPECT_EQ(storeListEntry(tree.root(), "a\\b.jpg||c.jpg", "a\\b.jpg").status, Status::AlreadyThere);
     EXPECT_EQ(TempTree::read(tree.root() / "a" / "b.jpg"), "PHOTO");
     EXPECT_EQ(storeListEntry(tree.root(), "a\\b.jpg||c.jpg", "c.jpg").status, Status::Stored);
@@ -208,6 +234,12 @@ TEST(ListEntry, MadeOnlyWhereNothingIs)
     // "_" in the photo name files the entry under 无身份证照片.
     EXPECT_EQ(storeListEntry(tree.root(), "d_1.jpg||e.jpg", "e.jpg").status, Status::Stored);
     EXPECT_TRUE(fs::exists(tree.root() / utf8Path("无身份证照片") / "e.jpg"));
+    // Entries of a list with folders go into their own folders, and a device
+    // name is an empty file under its stored form, not a write to a device.
+    EXPECT_EQ(storeListEntry(tree.root(), "f\\g.jpg||f\\h.jpg", "f\\h.jpg").status, Status::Stored);
+    EXPECT_TRUE(fs::is_regular_file(tree.root() / "f" / "h.jpg"));
+    EXPECT_EQ(storeListEntry(tree.root(), "con.jpg||prn.jpg", "prn.jpg").status, Status::Stored);
+    EXPECT_TRUE(fs::is_regular_file(tree.root() / utf8Path("ｐｒｎ.jpg")));
 }
 
 } // namespace
