@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace velmora::link {
 namespace {
@@ -37,7 +38,7 @@ PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit)
 {
     m_state->written = std::move(written);
     m_state->idleWork = std::move(idle);
-    m_thread = std::thread([state = m_state] { run(state); });
+    m_thread = std::thread([state = m_state.get()] { run(*state); });
 }
 
 PhotoWriter::~PhotoWriter()
@@ -54,6 +55,14 @@ PhotoWriter::~PhotoWriter()
     }
     state.leftBehind = true;
     g_leftBehind = true;
+    // The thread goes on with the state: it stays, as the program is about
+    // to end anyway.
+    static std::mutex keptMutex;
+    static std::vector<std::shared_ptr<State>> kept;
+    {
+        std::lock_guard keep(keptMutex);
+        kept.push_back(m_state);
+    }
     m_thread.detach();
 }
 
@@ -94,9 +103,8 @@ void PhotoWriter::abandon()
     m_state->abandoned = true;
 }
 
-void PhotoWriter::run(const std::shared_ptr<State>& shared)
+void PhotoWriter::run(State& state)
 {
-    State& state = *shared;
     std::unique_lock lock(state.mutex);
     const auto ready = [&] { return state.stopping || !state.jobs.empty(); };
     for (;;) {

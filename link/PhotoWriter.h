@@ -65,7 +65,7 @@ public:
 
 private:
     struct State;
-    static void run(const std::shared_ptr<State>& state);
+    static void run(State& state);
 
     const std::size_t m_limit;
     // Shared with the thread, which may outlive the writer.
