@@ -3,6 +3,8 @@
 
 #include "platform/Codepage.h"
 
+#include "tests/support/Bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,13 +13,7 @@ using namespace velmora::platform;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string out;
-    for (int v : values)
-        out.push_back(static_cast<char>(v));
-    return out;
-}
+using velmora::test::bytes;
 
 struct ConversionCase {
     const char* name;

@@ -4,6 +4,8 @@
 
 #include "platform/IconvCharacter.h"
 
+#include "tests/support/Bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,13 +15,7 @@ using velmora::platform::IconvCharacter;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string out;
-    for (int v : values)
-        out.push_back(static_cast<char>(v));
-    return out;
-}
+using velmora::test::bytes;
 
 struct IconvCase {
     const char* name;
