@@ -9,11 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
+#include <thread>
 
 using namespace velmora::platform;
 namespace fs = std::filesystem;
@@ -108,6 +111,34 @@ TEST_F(ChineseFolder, ReplaceFileIsWholeOrNothing)
     EXPECT_FALSE(replaceFile(file("") , bytes));   // the folder itself
     EXPECT_FALSE(replaceFile(fs::path(), bytes));
     EXPECT_EQ(entryCount(), 2u);   // new.xls and old.xls, no leftovers
+}
+
+// A picture viewer or a virus scanner holding a student's earlier photo open
+// must not cost the retake: Windows refuses to rename over a file held open,
+// and the replace tries again until the viewer lets go. (Where the system
+// lets a held file be replaced, the first try succeeds.)
+TEST_F(ChineseFolder, ReplaceFileWaitsForAProgramHoldingTheOldFile)
+{
+    write("the first photo", "photo.jpg");
+    auto viewer = std::make_unique<std::ifstream>(file("photo.jpg"), std::ios::binary);
+    ASSERT_TRUE(viewer->is_open());
+    std::atomic<bool> done{false};
+    bool replaced = false;
+    std::thread writer([&] {
+        replaced = replaceFile(file("photo.jpg"), "the retake");
+        done = true;
+    });
+    // The viewer lets go a while after the retake is waiting beside the
+    // photo, once its first rename has surely been tried.
+    while (!done && entryCount() < 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 60 && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    viewer.reset();
+    writer.join();
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(bytes("photo.jpg"), "the retake");
+    EXPECT_EQ(entryCount(), 1u);
 }
 
 // A run killed in the middle of a write leaves its temporary file behind;
