@@ -2,6 +2,7 @@
 // receive directory and set.ini, the CR LF edit boxes and the QR zoom.
 
 #include "app/MainWindow.h"
+#include "app/QtTranslations.h"
 #include "link/TcpServer.h"
 #include "widgets/CrlfTextEdit.h"
 #include "widgets/PictureBox.h"
@@ -13,11 +14,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 using namespace velmora;
@@ -127,6 +130,42 @@ private Q_SLOTS:
             QCOMPARE(label->text(), text);
         if (auto* group = qobject_cast<QGroupBox*>(control))
             QCOMPARE(group->title(), text);
+    }
+
+    void qtTextsInChinese_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("ok");
+        QTest::newRow("zh_CN") << QLocale(QLocale::Chinese, QLocale::China) << QStringLiteral("确定");
+        // The program asks in Chinese whatever the system's language.
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringLiteral("确定");
+        QTest::newRow("zh_TW") << QLocale(QLocale::Chinese, QLocale::Taiwan) << QStringLiteral("確定");
+    }
+
+    // Guards against Qt's own English ("OK") in the message boxes staff
+    // read: the window's real message box for an empty roster, with the
+    // translations loaded for the row's locale as the program loads them.
+    void qtTextsInChinese()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, ok);
+        std::unique_ptr<QTranslator> translator(app::installQtTranslations(*qApp, locale));
+        QVERIFY2(translator, "qtbase's Chinese translation is not installed (qt6-translations-l10n)");
+        app::MainWindowOptions options = test::testWindowOptions(settingsPath(), nullptr);
+        app::MainWindow window(options);
+        QStringList buttons;
+        QString text;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            text = box->text();
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            box->accept();
+        });
+        window.findChild<QPushButton*>(QStringLiteral("按钮1"))->click(); // returns when the box has closed
+        QCOMPARE(text, QStringLiteral("请复制电子表格的学生名册到名册框里！"));
+        QCOMPARE(buttons, QStringList{ok});
     }
 
     void windowFrameAndFonts()
