@@ -95,6 +95,7 @@ private Q_SLOTS:
             QStringLiteral("在Excel表格里按下面格式复制名册(不复制表头)到下表内(右键粘贴)"));
         row(u"编辑框2", "velmora::widgets::CrlfTextEdit", u"分组框2", {12, 59, 429, 104}, true, {});
         row(u"按钮1", "QPushButton", u"分组框2", {321, 166, 120, 28}, true, QStringLiteral("传名册到手机"));
+        row(u"标签14", "QLabel", u"分组框2", {96, 166, 222, 28}, true, {});
         row(u"分组框2", "QGroupBox", u"", {15, 131, 449, 208}, true, QStringLiteral("发送名册到手机端"));
         row(u"按钮2", "QPushButton", u"分组框1", {321, 58, 119, 28}, true, QStringLiteral("选择目录..."));
         row(u"按钮7", "QPushButton", u"分组框1", {321, 19, 119, 28}, true, QStringLiteral("名单核对…"));
@@ -179,6 +180,7 @@ private Q_SLOTS:
         QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("按钮5"))->font().pixelSize(), 14);
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("标签9"))->font().pixelSize(), 14);
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("标签1"))->font().pixelSize(), 12);
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("标签14"))->font().pixelSize(), 11);
         // The help text is the whole sentence, not cut by the label's markup.
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("标签9"))->text().contains(
             QStringLiteral("如果您没有安装手机端，请下载手机端APP。")));
