@@ -12,7 +12,8 @@
 # files with NSIS (scripts/make-setup.sh), the way staff are told to install.
 # -O2 rather than CMake's -O3: GCC 12 warns falsely about std::string
 # copies at -O3 (-Wrestrict), and warnings are errors here.
-# VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere.
+# VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere;
+# VELMORA_DOWNLOAD_HOST sets the download-lookup server's host (README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-win-app
@@ -25,7 +26,8 @@ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
     -DVELMORA_WITH_QT=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF \
     -DVELMORA_BUILD_BENCHMARKS=OFF -DVELMORA_BUILD_FUZZERS=OFF -DVELMORA_WERROR=ON \
-    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" >/dev/null
+    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" \
+    ${VELMORA_DOWNLOAD_HOST:+-DVELMORA_DOWNLOAD_HOST="$VELMORA_DOWNLOAD_HOST"} >/dev/null
 cmake --build "$build" --parallel "${VELMORA_JOBS:-2}" --target velmora-pc velmora-photos
 
 stage=$build/package
