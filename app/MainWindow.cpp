@@ -183,7 +183,11 @@ void MainWindow::openCheckWindow()
         m_checkWindow->setExportHook([this, directory](QWidget* parent, std::vector<registry::ExportJob> jobs) {
             registry::ExportDialog dialog(directory->text(), std::move(jobs), *m_dialogs, parent);
             dialog.setObjectName(QStringLiteral("导出上传照片"));
+            // Each export of the run starts where the last one went.
+            dialog.setOutputFolder(m_lastExportFolder);
             dialog.exec();
+            if (!dialog.exportedTo().isEmpty())
+                m_lastExportFolder = dialog.exportedTo();
         });
     }
     m_checkWindow->show();

@@ -74,6 +74,7 @@ private:
     QrZoom* m_zoom = nullptr;
     PhoneStatus* m_phoneStatus = nullptr;
     registry::CheckWindow* m_checkWindow = nullptr;
+    QString m_lastExportFolder; // "" before the run's first export
 };
 
 } // namespace velmora::app

@@ -7,6 +7,7 @@
 #include "link/TcpServer.h"
 #include "platform/Files.h"
 #include "registry/CheckWindow.h"
+#include "registry/export/ExportDialog.h"
 #include "roster/XlsReader.h"
 #include "widgets/CrlfTextEdit.h"
 #include "tests/support/FakeDialogs.h"
@@ -23,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -160,6 +162,37 @@ private Q_SLOTS:
             cells += roster::cellAddress(position) + "=" + cell.text + " ";
         QCOMPARE(QString::fromStdString(cells),
                  QStringLiteral("A1=班级编号 B1=姓名 C1=身份证号 A2=1 B2=李四 C2=440524188001010014 A3=2 B3=王五 "));
+    }
+
+    // Guards against an export window that forgets its output folder each
+    // time it opens: the first starts beside the receive folder, the next
+    // where the first one went.
+    void exportStartsWhereTheLastOneWent()
+    {
+        addPhoto(QStringLiteral("1/11010519491231002X.jpg"));
+        auto window = makeWindow(QStringLiteral("S\t张三\t11010519491231002X\t1\r\n"));
+        registry::CheckWindow* check = openCheck(*window);
+        QVERIFY(check);
+        const QString chosen = m_dir.filePath(QStringLiteral("上传"));
+        QStringList startedAt;
+        const auto inTheDialog = [&](bool exportThere) {
+            auto* dialog = qobject_cast<registry::ExportDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("输出文件夹"));
+            startedAt << folder->text();
+            if (exportThere) {
+                folder->setText(chosen);
+                QSignalSpy finished(dialog, &registry::ExportDialog::exportFinished);
+                dialog->findChild<QPushButton*>(QStringLiteral("开始导出"))->click();
+                QVERIFY(finished.wait(20000));
+            }
+            dialog->accept();
+        };
+        for (bool exportThere : {true, false}) {
+            QTimer::singleShot(0, this, [&, exportThere] { inTheDialog(exportThere); });
+            check->findChild<QPushButton*>(QStringLiteral("exportPhotos"))->click(); // returns when it closed
+        }
+        QCOMPARE(startedAt, (QStringList{m_dir.filePath(QStringLiteral("photos_上传")), chosen}));
     }
 
     // With an export hooked in, its button hands over one job per student
