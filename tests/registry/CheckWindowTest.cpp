@@ -20,6 +20,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -150,6 +151,11 @@ private Q_SLOTS:
         check->findChild<QPushButton*>(QStringLiteral("copyMissing"))->click();
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QStringLiteral("1\t李四\t440524188001010014\r\n2\t王五\t\r\n"));
+        // The spreadsheet's table beside it (its cells: registry_core_test).
+        const QString html = QGuiApplication::clipboard()->mimeData()->html();
+        QVERIFY2(html.contains(QStringLiteral("<th>班级编号</th><th>姓名</th><th>身份证号</th>"))
+                     && html.contains(QStringLiteral("440524188001010014</td>")),
+                 qPrintable(html));
 
         const QString path = m_dir.filePath(QStringLiteral("缺照片.xls"));
         m_dialogs.answers.enqueue(path);
