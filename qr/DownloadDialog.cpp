@@ -130,6 +130,12 @@ void DownloadDialog::fetchAndShow()
 
 DownloadDialog::Lookup DownloadDialog::fetch()
 {
+    // The built-in host lies under the reserved .example domain, which no
+    // server answers: the program was built without a real one, and asking
+    // the network about it would only take time.
+    const QString host = QUrl(m_lookupUrl).host();
+    if (host == QStringLiteral("example") || host.endsWith(QStringLiteral(".example")))
+        return {{}, QStringLiteral("下载服务器还没有设置：%1 只是占位的地址，请信息科老师设置学校的下载服务器").arg(host)};
     QNetworkAccessManager manager;
     QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(m_lookupUrl)));
     m_pending = reply;

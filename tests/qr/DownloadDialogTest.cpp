@@ -168,6 +168,19 @@ private Q_SLOTS:
         QCOMPARE(stateShown(dialog), QStringLiteral("未能取得下载地址\n\n下载服务器 127.0.0.1 拒绝连接"));
     }
 
+    // Guards against a program built without a download host asking the
+    // network about the placeholder and then saying only that the host is
+    // not found: no request, and the reason names what IT staff must do.
+    void placeholderHost()
+    {
+        qr::DownloadDialog dialog(QStringLiteral(
+            "http://download.velmora.example/tessaro/huoquxzdz.asp?caozuo=xiazhai&rjming=Velmora"));
+        QVERIFY(execUntilFetched(dialog));
+        QCOMPARE(shownPicture(dialog), QByteArray());
+        QCOMPARE(stateShown(dialog), QStringLiteral("未能取得下载地址\n\n下载服务器还没有设置：download.velmora.example "
+                                                    "只是占位的地址，请信息科老师设置学校的下载服务器"));
+    }
+
     // Guards against a dialog that, once closed during a slow lookup, keeps
     // the program waiting out the whole time limit.
     void closedWhileWaiting()
