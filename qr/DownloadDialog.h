@@ -46,7 +46,8 @@ public:
     void done(int result) override;
 
 Q_SIGNALS:
-    // The picture made from this opening's lookup is in 图片框1.
+    // This opening's lookup has ended: its code is in 图片框1, or why there
+    // is none in 标签2.
     void fetched();
 
 protected:
