@@ -51,21 +51,6 @@ INSTANTIATE_TEST_SUITE_P(Table, RecipientRows, testing::Values(
     RecipientCase{"BackToTheLastPhone", "192.168.1.23", {"192.168.1.57", "192.168.1.23"}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Guards against a send that forgets it was made: after it, the devices of
-// before count no more, and a new one is compared with the phone sent to.
-TEST(RosterRecipient, ASendStartsAfresh)
-{
-    RosterRecipient recipient;
-    recipient.connected("192.168.1.23:50000");
-    recipient.connected("192.168.1.57:50001");
-    ASSERT_EQ(recipient.otherDevice("192.168.1.57:50001"), "192.168.1.23");
-    recipient.sent("192.168.1.57:50001");
-    EXPECT_EQ(recipient.lastSentTo(), "192.168.1.57");
-    EXPECT_EQ(recipient.otherDevice("192.168.1.57:50001"), "");
-    recipient.connected("192.168.1.57:50002#2");
-    EXPECT_EQ(recipient.otherDevice("192.168.1.57:50002#2"), "");
-}
-
 // Guards against one phone taken for two devices because its port, a
 // repeat suffix or the IPv4-in-IPv6 form differ.
 TEST(RosterRecipient, DeviceIsTheAddressAlone)

@@ -5,7 +5,6 @@
 #include "registry/export/JpegInfo.h"
 #include "registry/export/PhotoConverter.h"
 
-#include "platform/Files.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/PhotoFiles.h"
 #include "tests/support/TempTree.h"
@@ -50,7 +49,6 @@ private Q_SLOTS:
     void cancelLeavesWholeFiles();
     void closingDuringAnExport_data();
     void closingDuringAnExport();
-    void startsBesideTheReceiveFolder();
 
 private:
     // A receive folder with `count` photos and one broken file, and a job
@@ -239,18 +237,6 @@ void ExportDialogTest::closingDuringAnExport()
         QCOMPARE(files, 8);
         QCOMPARE(child<QLabel>(dialog, u"结果")->text(), QStringLiteral("已写入 8 张，原样复制 0 张，未导出 1 张"));
     }
-}
-
-// Guards against an export window that opens with an empty folder box, so
-// that staff pick a folder anew each time (or the receive folder itself).
-void ExportDialogTest::startsBesideTheReceiveFolder()
-{
-    TempTree tree;
-    FakeDialogs dialogs;
-    ExportDialog dialog(text(tree.root() / "recv") + QLatin1Char('/'), {}, dialogs);
-    QCOMPARE(child<QLineEdit>(dialog, u"输出文件夹")->text(), text(tree.root() / platform::pathFromUtf8("recv_上传")));
-    dialog.setOutputFolder(text(tree.root() / "earlier"));
-    QCOMPARE(child<QLineEdit>(dialog, u"输出文件夹")->text(), text(tree.root() / "earlier"));
 }
 
 } // namespace
