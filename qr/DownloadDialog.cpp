@@ -32,6 +32,17 @@ bool isSuccessStatus(const QNetworkReply* reply)
     return status >= 200 && status <= 299;
 }
 
+// The built-in host lies under the reserved .example domain, which no
+// server answers: the program was built without a real one, and asking the
+// network about it would only take time. "" for any other host.
+QString placeholderHostFailure(const QString& url)
+{
+    const QString host = QUrl(url).host();
+    if (host != QStringLiteral("example") && !host.endsWith(QStringLiteral(".example")))
+        return {};
+    return QStringLiteral("下载服务器还没有设置：%1 只是占位的地址，请信息科老师设置学校的下载服务器").arg(host);
+}
+
 const QString CAPTION = QStringLiteral("请在手机端扫描下方的二维码下载《Velmora》手机端APP。");
 
 } // namespace
@@ -130,12 +141,8 @@ void DownloadDialog::fetchAndShow()
 
 DownloadDialog::Lookup DownloadDialog::fetch()
 {
-    // The built-in host lies under the reserved .example domain, which no
-    // server answers: the program was built without a real one, and asking
-    // the network about it would only take time.
-    const QString host = QUrl(m_lookupUrl).host();
-    if (host == QStringLiteral("example") || host.endsWith(QStringLiteral(".example")))
-        return {{}, QStringLiteral("下载服务器还没有设置：%1 只是占位的地址，请信息科老师设置学校的下载服务器").arg(host)};
+    if (const QString placeholder = placeholderHostFailure(m_lookupUrl); !placeholder.isEmpty())
+        return {{}, placeholder};
     QNetworkAccessManager manager;
     QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(m_lookupUrl)));
     m_pending = reply;
