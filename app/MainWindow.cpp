@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/MainWindowLayout.h"
+#include "app/PhoneStatus.h"
 #include "app/QrZoom.h"
 #include "app/ReceiveDirectory.h"
 #include "app/Settings.h"
@@ -75,6 +76,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     m_commandServer->setObjectName(QStringLiteral("服务器1"));
 
     m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, this);
+    m_phoneStatus = new PhoneStatus(this, m_commandServer, m_phoneLink, m_dialogs, this);
     m_rosterPanel = new roster::RosterPanel(this, m_dialogs, this);
     m_phoneLink->setRosterCheck([panel = m_rosterPanel](const QString& roster) {
         return panel->confirmSend(roster);
@@ -181,7 +183,11 @@ void MainWindow::openCheckWindow()
         m_checkWindow->setExportHook([this, directory](QWidget* parent, std::vector<registry::ExportJob> jobs) {
             registry::ExportDialog dialog(directory->text(), std::move(jobs), *m_dialogs, parent);
             dialog.setObjectName(QStringLiteral("导出上传照片"));
+            // Each export of the run starts where the last one went.
+            dialog.setOutputFolder(m_lastExportFolder);
             dialog.exec();
+            if (!dialog.exportedTo().isEmpty())
+                m_lastExportFolder = dialog.exportedTo();
         });
     }
     m_checkWindow->show();

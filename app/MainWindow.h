@@ -14,6 +14,7 @@ namespace velmora::registry { class CheckWindow; }
 
 namespace velmora::app {
 
+class PhoneStatus;
 class QrZoom;
 class Settings;
 
@@ -71,7 +72,9 @@ private:
     roster::RosterPanel* m_rosterPanel = nullptr;
     qr::ConnectionPanel* m_connectionPanel = nullptr;
     QrZoom* m_zoom = nullptr;
+    PhoneStatus* m_phoneStatus = nullptr;
     registry::CheckWindow* m_checkWindow = nullptr;
+    QString m_lastExportFolder; // "" before the run's first export
 };
 
 } // namespace velmora::app

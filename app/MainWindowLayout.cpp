@@ -106,6 +106,16 @@ void buildRosterGroup(QGroupBox* group)
         control->raise();
 }
 
+// Which phone the roster would go to and where it went (app/PhoneStatus),
+// in the free space between 按钮3 and 按钮1, over the hidden 按钮4.
+void buildPhoneStatus(QGroupBox* group)
+{
+    auto* status = label(group, QStringLiteral("手机未连接"), BLACK, Qt::AlignLeft | Qt::AlignVCenter);
+    place(status, u"标签14", 96, 166, 222, 28);
+    status->setTextFormat(Qt::RichText);
+    status->setFont(pixelFont(11));
+}
+
 void buildReceiveGroup(QGroupBox* group)
 {
     auto* directoryLabel = label(group, QStringLiteral("接收目录"), BLACK, Qt::AlignLeft | Qt::AlignVCenter);
@@ -212,6 +222,7 @@ void buildMainWindowControls(QWidget* window)
     QGroupBox* rosterGroup = groupBox(window, QStringLiteral("发送名册到手机端"));
     place(rosterGroup, u"分组框2", 15, 131, 449, 208);
     buildRosterGroup(rosterGroup);
+    buildPhoneStatus(rosterGroup);
 
     QGroupBox* receiveGroup = groupBox(window, QStringLiteral("从手机端接收照片"));
     place(receiveGroup, u"分组框1", 15, 347, 449, 96);

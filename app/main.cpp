@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/QtTranslations.h"
 #include "link/PhotoWriter.h"
 #include "platform/ProcessEnd.h"
 #include "platform/Termination.h"
@@ -9,6 +10,8 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // Before any window: Qt's buttons and dialogs take their texts when made.
+    velmora::app::installQtTranslations(application);
     // Before the window: its start-up opens the phone ports, and a request to
     // end the program from then on must close the window, not kill it.
     velmora::platform::catchTermination();

@@ -94,12 +94,19 @@ void PhoneLink::sendRoster()
         m_dialogs->showMessage(m_window, QStringLiteral("手机未连接！"));
         return;
     }
+    if (m_recipientCheck && !m_recipientCheck(phone))
+        return;
     if (m_rosterCheck && !m_rosterCheck(text))
         return;
     const QString message = QStringLiteral("STAT||") + text + QStringLiteral("||END");
     const std::string gbk = platform::utf8ToGbk(message.toStdString());
-    if (!m_commandServer->send(phone, QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size()))))
+    // The phone may have gone while the user answered the questions.
+    if (!m_commandServer || !m_commandServer->send(phone, QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size())))) {
         qCWarning(lcPhoneLink) << "roster not sent: the phone at" << phone << "has gone";
+        m_dialogs->showMessage(m_window, QStringLiteral("手机未连接！"));
+        return;
+    }
+    Q_EMIT rosterSent(phone, text);
 }
 
 void PhoneLink::showCount(std::uint64_t count)

@@ -92,12 +92,18 @@ public:
     // connected, before anything is sent: false sends nothing. Without one
     // the roster is sent as it stands.
     void setRosterCheck(std::function<bool(const QString& roster)> check) { m_rosterCheck = std::move(check); }
+    // Asked with the connection the roster would go to, before the roster
+    // check: false sends nothing. Without one any connected phone gets it.
+    void setRecipientCheck(std::function<bool(const QString& client)> check) { m_recipientCheck = std::move(check); }
 
     class Worker;
 
 Q_SIGNALS:
     // After a stored photo is shown.
     void photoShown(const velmora::link::PhoneLink::PhotoTimes& times);
+    // The roster `roster` (the box's CR LF text) was handed to the
+    // connection `client`.
+    void rosterSent(const QString& client, const QString& roster);
 
 public Q_SLOTS:
     // Click on 按钮1: send the roster to the phone.
@@ -122,6 +128,7 @@ private:
     std::uint64_t m_lastShown = 0;
     std::uint64_t m_shownTotal = 0;
     std::function<bool(const QString& roster)> m_rosterCheck;
+    std::function<bool(const QString& client)> m_recipientCheck;
     std::unique_ptr<Worker> m_worker;
 };
 

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPointer>
 
+class QLabel;
 class QNetworkReply;
 
 namespace velmora::widgets { class PictureBox; }
@@ -17,11 +18,14 @@ QString downloadLookupUrl();
 // from the download-lookup server each time the dialog is created.
 //
 // The fetch starts as soon as the dialog is first shown, so the dialog is
-// already up (and modal under exec()) while it waits; the wait runs a local
-// event loop, so the dialog paints and the main window's phone servers keep
-// working. A failed request, an error status or no answer within the time
-// limit gives the empty body, whose QR code is shown all the same, without
-// a message. Closing the dialog while it waits abandons the request at once.
+// already up (and modal under exec()) while it waits, saying
+// "正在获取下载地址…" over the picture box; the wait runs a local event loop,
+// so the dialog paints and the main window's phone servers keep working.
+// When the lookup gives no address (no network, a server that is not
+// found, refuses or does not answer within the time limit, an error status,
+// an empty answer) the box shows "未能取得下载地址" and the reason instead of
+// a code: a code of the empty text would send the phone nowhere. Closing the
+// dialog while it waits abandons the request at once.
 class DownloadDialog : public QDialog {
     Q_OBJECT
 public:
@@ -42,19 +46,28 @@ public:
     void done(int result) override;
 
 Q_SIGNALS:
-    // The picture made from this opening's lookup is in 图片框1.
+    // This opening's lookup has ended: its code is in 图片框1, or why there
+    // is none in 标签2.
     void fetched();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What one lookup gave: the body, or why there is no address.
+    struct Lookup {
+        QByteArray body;
+        QString failure; // "" when the body is the address to show
+    };
+
     void buildControls();
     void fetchAndShow();
-    QByteArray fetchBody();
+    Lookup fetch();
+    QString failureOf(const QNetworkReply* reply, bool timedOut) const;
 
     QString m_lookupUrl;
     widgets::PictureBox* m_picture = nullptr;
+    QLabel* m_state = nullptr; // 标签2, over the picture box until a code is shown
     int m_timeLimitMs = TIME_LIMIT_MS;
     bool m_fetchStarted = false;
     QPointer<QNetworkReply> m_pending;

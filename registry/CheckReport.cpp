@@ -20,6 +20,29 @@ std::string photoList(const PairingResult& pairing, const std::vector<std::size_
     return list;
 }
 
+std::string htmlEscaped(std::string_view text)
+{
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// A cell a spreadsheet keeps as the text it is: Excel's text format "@" as
+// its HTML export writes it, and LibreOffice's number-format attribute
+// (language 2052, zh-CN) with the same format.
+std::string textCell(std::string_view text)
+{
+    return "<td style=\"mso-number-format:'\\@'\" sdnum=\"2052;0;@\">" + htmlEscaped(text) + "</td>";
+}
+
 } // namespace
 
 std::string countsLine(const PairingResult& pairing)
@@ -52,6 +75,18 @@ std::string missingText(const PairingResult& pairing, std::string_view lineEnd)
     for (std::size_t student : missingByClass(pairing))
         text += studentFields(pairing.students[student]) + std::string(lineEnd);
     return text;
+}
+
+std::string missingHtml(const PairingResult& pairing)
+{
+    std::string html = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+                       "</head><body><table>\n<tr><th>班级编号</th><th>姓名</th><th>身份证号</th></tr>\n";
+    for (std::size_t index : missingByClass(pairing)) {
+        const Student& student = pairing.students[index];
+        html += "<tr>" + textCell(student.classNumber) + "<td>" + htmlEscaped(student.name) + "</td>"
+            + textCell(student.id) + "</tr>\n";
+    }
+    return html + "</table></body></html>\n";
 }
 
 std::vector<std::string> otherFindings(const PairingResult& pairing)

@@ -23,6 +23,16 @@ std::vector<std::size_t> missingByClass(const PairingResult& pairing);
 // line ended by `lineEnd`. Pasted into a spreadsheet it fills three columns.
 std::string missingText(const PairingResult& pairing, std::string_view lineEnd);
 
+// The same students as an HTML document holding one table, for the
+// clipboard beside the TAB text: a heading row 班级编号, 姓名, 身份证号, then
+// one row per student. Pasted into a spreadsheet, a column of ID-card
+// numbers in the default column type becomes numbers, and 18 digits lose
+// their last three (330106201201039325 shows as 3.30106201201039E+17); so
+// the class and ID cells are marked as text, the way Excel
+// (mso-number-format:"\@") and LibreOffice (sdnum "@") read HTML. Text is
+// HTML-escaped; UTF-8, and the document says so.
+std::string missingHtml(const PairingResult& pairing);
+
 // The other findings, one line each (UTF-8, fields TAB-separated): students
 // with several photos, photos several students could claim, photos of
 // nobody, and temporary files a cut-short write left behind.

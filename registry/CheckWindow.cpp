@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -191,10 +192,16 @@ void CheckWindow::showFindings()
     m_findings->resizeColumnToContents(0);
 }
 
+// TAB text for editors and a table for spreadsheets, which take the
+// table, so the ID-card numbers arrive as text with their headings.
 void CheckWindow::copyMissing()
 {
-    if (m_pairing)
-        QGuiApplication::clipboard()->setText(text(missingText(*m_pairing, "\r\n")));
+    if (!m_pairing)
+        return;
+    auto* data = new QMimeData;
+    data->setText(text(missingText(*m_pairing, "\r\n")));
+    data->setHtml(text(missingHtml(*m_pairing)));
+    QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void CheckWindow::saveMissing()

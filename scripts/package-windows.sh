@@ -3,14 +3,17 @@
 # are errors) against the Qt that scripts/windows-qt.sh builds, and packs
 # build-win-app/velmora-pc-windows-x64.zip: velmora-pc.exe, velmora-photos.exe
 # (the photo check from a command line), the Qt DLLs and
-# plugins it loads, mingw's runtime DLLs, all stripped, and 使用说明.txt for
+# plugins it loads, Qt's own Chinese texts (translations/, the .qm files of
+# Debian's qt6-translations-l10n, the same Qt release and the same on every
+# system), mingw's runtime DLLs, all stripped, and 使用说明.txt for
 # school staff (GBK, CRLF, as Notepad on code page 936 reads it). Checks that
 # every DLL a packed file imports is either packed or part of Windows. Then
 # makes the setup program build-win-app/velmora-pc-setup.exe of the same
 # files with NSIS (scripts/make-setup.sh), the way staff are told to install.
 # -O2 rather than CMake's -O3: GCC 12 warns falsely about std::string
 # copies at -O3 (-Wrestrict), and warnings are errors here.
-# VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere.
+# VELMORA_QT_WINDOWS_PREFIX may name a Qt for mingw-w64 built elsewhere;
+# VELMORA_DOWNLOAD_HOST sets the download-lookup server's host (README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-win-app
@@ -23,18 +26,24 @@ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
     -DVELMORA_WITH_QT=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF \
     -DVELMORA_BUILD_BENCHMARKS=OFF -DVELMORA_BUILD_FUZZERS=OFF -DVELMORA_WERROR=ON \
-    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" >/dev/null
+    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" \
+    ${VELMORA_DOWNLOAD_HOST:+-DVELMORA_DOWNLOAD_HOST="$VELMORA_DOWNLOAD_HOST"} >/dev/null
 cmake --build "$build" --parallel "${VELMORA_JOBS:-2}" --target velmora-pc velmora-photos
 
 stage=$build/package
 rm -rf "$stage"
-mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/styles"
+mkdir -p "$stage/platforms" "$stage/imageformats" "$stage/styles" "$stage/translations"
 cp "$build/velmora-pc.exe" "$build/velmora-photos.exe" "$stage/"
 cp "$qt"/bin/Qt6{Core,Gui,Widgets,Network}.dll "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 # The photo preview shows JPEG; the QR pictures are BMP, which Qt reads itself.
 cp "$qt/plugins/imageformats/qjpeg.dll" "$stage/imageformats/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+# Message-box buttons, the save and folder dialogs in Chinese; the program
+# loads them from its own translations folder (app/QtTranslations.h).
+for language in zh_CN zh_TW; do
+    cp "/usr/share/qt6/translations/qtbase_$language.qm" "$stage/translations/"
+done
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$dll")" "$stage/"
 done

@@ -53,6 +53,7 @@ ExportDialog::ExportDialog(const QString& receiveFolder, std::vector<ExportJob> 
     setWindowTitle(QStringLiteral("导出上传照片"));
     buildLayout();
     usePreset(0);
+    m_folder->setText(shown(outputFolderBeside(platform::pathFromUtf8(m_receiveFolder.toStdString()))));
 }
 
 ExportDialog::~ExportDialog()
@@ -65,8 +66,31 @@ ExportDialog::~ExportDialog()
 
 void ExportDialog::reject()
 {
-    cancel();
+    if (!m_running) {
+        QDialog::reject();
+        return;
+    }
+    if (m_closeWhenDone)
+        return; // stopping already; the window closes when the photos being written are done
+    const bool stop = m_dialogs.askToProceed(
+        this, QStringLiteral("停止导出？\n已经写好的照片留在输出文件夹里，其余的照片不再导出。"),
+        QStringLiteral("停止导出"), QStringLiteral("继续导出"));
+    if (!stop)
+        return;
+    m_closeWhenDone = true;
+    if (m_running) {
+        cancel();
+        return;
+    }
+    // The export ended while the question was open.
+    m_dialogs.showMessage(this, closingMessage());
     QDialog::reject();
+}
+
+void ExportDialog::setOutputFolder(const QString& folder)
+{
+    if (!folder.isEmpty())
+        m_folder->setText(folder);
 }
 
 void ExportDialog::buildLayout()
@@ -212,6 +236,9 @@ void ExportDialog::start()
     });
     m_start->setEnabled(false);
     m_cancel->setEnabled(true);
+    m_running = true;
+    m_closeWhenDone = false;
+    m_exportedTo = folder;
     m_summary->clear();
     m_list->clear();
     m_progress->setValue(0);
@@ -232,6 +259,8 @@ void ExportDialog::showOutcome(const ExportOutcome& outcome)
 {
     if (m_worker.joinable())
         m_worker.join();
+    m_running = false;
+    m_outcome = outcome;
     m_start->setEnabled(true);
     m_cancel->setEnabled(false);
     m_summary->setText(fromUtf8(summaryLine(outcome)));
@@ -253,6 +282,20 @@ void ExportDialog::showOutcome(const ExportOutcome& outcome)
         lines << QStringLiteral("未采用的照片（同一学生有更新的照片）：") << passed;
     m_list->setPlainText(lines.join(QLatin1Char('\n')));
     Q_EMIT exportFinished();
+    if (m_closeWhenDone) {
+        m_dialogs.showMessage(this, closingMessage());
+        QDialog::reject();
+    }
+}
+
+QString ExportDialog::closingMessage() const
+{
+    const std::size_t written = m_outcome.written + m_outcome.copied;
+    const QString where = QStringLiteral("%1 张照片已写入 %2").arg(written).arg(m_exportedTo);
+    if (!m_outcome.cancelled)
+        return QStringLiteral("导出已经完成：") + where + QStringLiteral("。");
+    return QStringLiteral("已停止导出：") + where
+        + QStringLiteral("，其余 %1 张没有导出。").arg(m_jobs.size() - written);
 }
 
 } // namespace velmora::registry

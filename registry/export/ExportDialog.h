@@ -40,8 +40,16 @@ public:
     // Cancels a running export and waits for the photos being written.
     ~ExportDialog() override;
 
-    // Closing the window (Esc, the title bar) cancels a running export.
+    // Closing the window (Esc, the title bar) during an export asks
+    // "停止导出？" first; when stopped, the window closes once the photos
+    // being written are done, saying how many were written and where.
     void reject() override;
+
+    // The output folder the window starts at; without one, the folder
+    // beside the receive folder (outputFolderBeside).
+    void setOutputFolder(const QString& folder);
+    // The folder of the last export started in this window, "" before one.
+    QString exportedTo() const { return m_exportedTo; }
 
     // Replaces the photo converter (tests); convertPhoto by default.
     void setConverter(PhotoConverter converter) { m_converter = std::move(converter); }
@@ -58,6 +66,8 @@ private:
     void start();
     void cancel();
     void showOutcome(const ExportOutcome& outcome);
+    // What the window says as it closes during an export.
+    QString closingMessage() const;
     // The preset the controls describe; empty after telling the user why.
     std::optional<ExportPreset> chosenPreset();
     // The output folder once it may be used; "" after telling the user why.
@@ -69,6 +79,10 @@ private:
     PhotoConverter m_converter;
     std::unique_ptr<ExportRunner> m_runner;
     std::thread m_worker;
+    bool m_running = false;       // from the start until the outcome is shown
+    bool m_closeWhenDone = false; // the user stopped the export by closing
+    QString m_exportedTo;
+    ExportOutcome m_outcome;
 
     QComboBox* m_preset = nullptr;
     QSpinBox* m_width = nullptr;

@@ -1,5 +1,7 @@
 #include "registry/export/OutputFolder.h"
 
+#include "platform/Files.h"
+
 namespace velmora::registry {
 
 bool isWithinFolder(const std::filesystem::path& path, const std::filesystem::path& folder)
@@ -18,6 +20,19 @@ bool isWithinFolder(const std::filesystem::path& path, const std::filesystem::pa
         if (at == at.parent_path() || at.empty())
             return false;
     }
+}
+
+std::filesystem::path outputFolderBeside(const std::filesystem::path& receiveFolder)
+{
+    std::filesystem::path folder = receiveFolder;
+    while (!folder.empty() && folder.filename().empty() && folder != folder.root_path()
+           && folder.parent_path() != folder)
+        folder = folder.parent_path();
+    if (folder.filename().empty() || folder.filename() == "." || folder.filename() == "..")
+        return {};
+    std::filesystem::path name = folder.filename();
+    name += platform::pathFromUtf8("_上传");
+    return folder.parent_path() / name;
 }
 
 std::string outputFolderRefusal(OutputFolderCheck check)

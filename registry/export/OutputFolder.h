@@ -26,6 +26,13 @@ OutputFolderCheck checkOutputFolder(const std::filesystem::path& receiveFolder,
 // Usable and HoldsFiles.
 std::string outputFolderRefusal(OutputFolderCheck check);
 
+// Where an export goes unless the user says otherwise: a folder beside the
+// receive folder, named after it with "_上传" ("D:\照片\" gives
+// "D:\照片_上传"), so one photo day's upload stays next to its photos and
+// never inside them. Empty for an empty path or a drive or file-system
+// root, which has nothing beside it. A trailing separator is ignored.
+std::filesystem::path outputFolderBeside(const std::filesystem::path& receiveFolder);
+
 // True when `path` is `folder` or lies below it, as the file system sees it:
 // the nearest existing ancestor of `path` decides, and the rest of the path
 // is compared by its normal form.

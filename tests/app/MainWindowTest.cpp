@@ -2,6 +2,7 @@
 // receive directory and set.ini, the CR LF edit boxes and the QR zoom.
 
 #include "app/MainWindow.h"
+#include "app/QtTranslations.h"
 #include "link/TcpServer.h"
 #include "widgets/CrlfTextEdit.h"
 #include "widgets/PictureBox.h"
@@ -13,11 +14,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 using namespace velmora;
@@ -92,6 +95,7 @@ private Q_SLOTS:
             QStringLiteral("在Excel表格里按下面格式复制名册(不复制表头)到下表内(右键粘贴)"));
         row(u"编辑框2", "velmora::widgets::CrlfTextEdit", u"分组框2", {12, 59, 429, 104}, true, {});
         row(u"按钮1", "QPushButton", u"分组框2", {321, 166, 120, 28}, true, QStringLiteral("传名册到手机"));
+        row(u"标签14", "QLabel", u"分组框2", {96, 166, 222, 28}, true, {});
         row(u"分组框2", "QGroupBox", u"", {15, 131, 449, 208}, true, QStringLiteral("发送名册到手机端"));
         row(u"按钮2", "QPushButton", u"分组框1", {321, 58, 119, 28}, true, QStringLiteral("选择目录..."));
         row(u"按钮7", "QPushButton", u"分组框1", {321, 19, 119, 28}, true, QStringLiteral("名单核对…"));
@@ -129,6 +133,42 @@ private Q_SLOTS:
             QCOMPARE(group->title(), text);
     }
 
+    void qtTextsInChinese_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("ok");
+        QTest::newRow("zh_CN") << QLocale(QLocale::Chinese, QLocale::China) << QStringLiteral("确定");
+        // The program asks in Chinese whatever the system's language.
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << QStringLiteral("确定");
+        QTest::newRow("zh_TW") << QLocale(QLocale::Chinese, QLocale::Taiwan) << QStringLiteral("確定");
+    }
+
+    // Guards against Qt's own English ("OK") in the message boxes staff
+    // read: the window's real message box for an empty roster, with the
+    // translations loaded for the row's locale as the program loads them.
+    void qtTextsInChinese()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, ok);
+        std::unique_ptr<QTranslator> translator(app::installQtTranslations(*qApp, locale));
+        QVERIFY2(translator, "qtbase's Chinese translation is not installed (qt6-translations-l10n)");
+        app::MainWindowOptions options = test::testWindowOptions(settingsPath(), nullptr);
+        app::MainWindow window(options);
+        QStringList buttons;
+        QString text;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            text = box->text();
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            box->accept();
+        });
+        window.findChild<QPushButton*>(QStringLiteral("按钮1"))->click(); // returns when the box has closed
+        QCOMPARE(text, QStringLiteral("请复制电子表格的学生名册到名册框里！"));
+        QCOMPARE(buttons, QStringList{ok});
+    }
+
     void windowFrameAndFonts()
     {
         auto window = makeWindow(settingsPath());
@@ -140,6 +180,7 @@ private Q_SLOTS:
         QCOMPARE(window->findChild<QPushButton*>(QStringLiteral("按钮5"))->font().pixelSize(), 14);
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("标签9"))->font().pixelSize(), 14);
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("标签1"))->font().pixelSize(), 12);
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("标签14"))->font().pixelSize(), 11);
         // The help text is the whole sentence, not cut by the label's markup.
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("标签9"))->text().contains(
             QStringLiteral("如果您没有安装手机端，请下载手机端APP。")));

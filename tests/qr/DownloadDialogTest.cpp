@@ -8,7 +8,6 @@
 #include "widgets/PictureBox.h"
 #include "link/TcpServer.h"
 #include "qr/DownloadDialog.h"
-#include "qr/QrPicture.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TestWindow.h"
 
@@ -29,16 +28,17 @@ namespace {
 
 const QByteArray LOOKUP_REQUEST_LINE = "GET /tessaro/huoquxzdz.asp?caozuo=xiazhai&rjming=Velmora HTTP/1.1";
 
-QByteArray emptyTextPicture()
-{
-    const auto bytes = qr::MakeQrPicture("", 0, 4, 0.25);
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-}
-
 QByteArray shownPicture(const QDialog& dialog)
 {
     auto* box = dialog.findChild<widgets::PictureBox*>(QStringLiteral("图片框1"));
     return box ? box->picture() : QByteArray("<no 图片框1>");
+}
+
+// The text over the picture box, "" while it is hidden.
+QString stateShown(const QDialog& dialog)
+{
+    auto* state = dialog.findChild<QLabel*>(QStringLiteral("标签2"));
+    return !state ? QStringLiteral("<no 标签2>") : state->isHidden() ? QString() : state->text();
 }
 
 QByteArray decoded(const QByteArray& picture)
@@ -89,6 +89,11 @@ private Q_SLOTS:
         QVERIFY(!caption->alignment().testFlag(Qt::AlignRight));
         QCOMPARE(picture->grab().toImage().pixelColor(5, 5), QColor(96, 96, 96));
         QVERIFY(dialog.children().indexOf(picture) > dialog.children().indexOf(caption)); // drawn on top
+        // The lookup's state is written over the box, not beside it.
+        auto* state = dialog.findChild<QLabel*>(QStringLiteral("标签2"));
+        QVERIFY(state);
+        QCOMPARE(state->geometry(), picture->geometry());
+        QVERIFY(dialog.children().indexOf(state) > dialog.children().indexOf(picture));
     }
 
     void lookup_data()
@@ -96,48 +101,60 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("answer");
-        QTest::addColumn<QByteArray>("expectedPayload"); // "" = the empty text's picture
+        QTest::addColumn<QByteArray>("expectedPayload"); // "" = no code
+        QTest::addColumn<QString>("failure");            // the reason shown instead, "" with a code
         QTest::newRow("ascii") << 200 << QByteArray("http://dl.example/velmora.apk") << int(Answer::Whole)
-                               << QByteArray("http://dl.example/velmora.apk");
+                               << QByteArray("http://dl.example/velmora.apk") << QString();
         QTest::newRow("crlf_kept") << 200 << QByteArray("http://dl.example/v.apk\r\n") << int(Answer::Whole)
-                                   << QByteArray("http://dl.example/v.apk\r\n");
+                                   << QByteArray("http://dl.example/v.apk\r\n") << QString();
         QTest::newRow("error_status") << 404 << QByteArray("<html>Not Found</html>") << int(Answer::Whole)
-                                      << QByteArray();
-        QTest::newRow("server_error") << 500 << QByteArray("oops") << int(Answer::Whole) << QByteArray();
-        QTest::newRow("empty_body") << 200 << QByteArray() << int(Answer::Whole) << QByteArray();
-        QTest::newRow("silent_server") << 200 << QByteArray() << int(Answer::Silent) << QByteArray();
+                                      << QByteArray() << QStringLiteral("下载服务器回答：404 X");
+        QTest::newRow("server_error") << 500 << QByteArray("oops") << int(Answer::Whole) << QByteArray()
+                                      << QStringLiteral("下载服务器回答：500 X");
+        QTest::newRow("empty_body") << 200 << QByteArray() << int(Answer::Whole) << QByteArray()
+                                    << QStringLiteral("下载服务器的回答是空的，没有下载地址");
+        QTest::newRow("silent_server") << 200 << QByteArray() << int(Answer::Silent) << QByteArray()
+                                       << QStringLiteral("下载服务器 1 秒内没有回答");
         // Digits, so 2400 of them fit a level-H symbol; only those are used.
         const QByteArray digits = QByteArray("0123456789").repeated(300);
-        QTest::newRow("endless_body") << 200 << digits << int(Answer::Endless) << digits.left(2400);
+        QTest::newRow("endless_body") << 200 << digits << int(Answer::Endless) << digits.left(2400) << QString();
     }
 
     // Guards against a wrong path or query, more than one request per
     // opening, the body altered (trimmed line break), an error page or a
     // half-read body shown as the address, a silent server hanging the
-    // dialog (limit shortened here), and a message box on failure.
+    // dialog (limit shortened here), a failure shown as a code of nothing
+    // or without its reason, and a message box on failure.
     void lookup()
     {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(int, answer);
         QFETCH(QByteArray, expectedPayload);
+        QFETCH(QString, failure);
         qr::test::LookupServer server;
         server.answerWith(status, body, static_cast<Answer>(answer));
         qr::DownloadDialog dialog(server.lookupUrl());
         dialog.setTimeLimit(answer == int(Answer::Silent) ? 500 : 20000);
+        QString waiting;
+        connect(&server, &qr::test::LookupServer::requested, this, [&] { waiting = stateShown(dialog); });
         QVERIFY(execUntilFetched(dialog));
 
         QCOMPARE(server.requestLines, QList<QByteArray>{LOOKUP_REQUEST_LINE});
-        if (expectedPayload.isEmpty())
-            QCOMPARE(shownPicture(dialog), emptyTextPicture());
-        else
+        QCOMPARE(waiting, QStringLiteral("正在获取下载地址…"));
+        if (expectedPayload.isEmpty()) {
+            QCOMPARE(shownPicture(dialog), QByteArray());
+            QCOMPARE(stateShown(dialog), QStringLiteral("未能取得下载地址\n\n") + failure);
+        } else {
             QCOMPARE(decoded(shownPicture(dialog)), expectedPayload);
+            QCOMPARE(stateShown(dialog), QString());
+        }
         QVERIFY(!QApplication::activeModalWidget());
         QVERIFY(!qApp->findChild<QMessageBox*>());
     }
 
-    // Guards against a dialog that needs the network to open: nothing
-    // listens on the port, and the empty text's code is shown.
+    // Guards against a dialog that needs the network to open, or that
+    // shows a code of nothing for it: nothing listens on the port.
     void noServer()
     {
         QTcpServer closed;
@@ -147,7 +164,21 @@ private Q_SLOTS:
         qr::DownloadDialog dialog(
             QStringLiteral("http://127.0.0.1:%1/tessaro/huoquxzdz.asp?caozuo=xiazhai&rjming=Velmora").arg(port));
         QVERIFY(execUntilFetched(dialog));
-        QCOMPARE(shownPicture(dialog), emptyTextPicture());
+        QCOMPARE(shownPicture(dialog), QByteArray());
+        QCOMPARE(stateShown(dialog), QStringLiteral("未能取得下载地址\n\n下载服务器 127.0.0.1 拒绝连接"));
+    }
+
+    // Guards against a program built without a download host asking the
+    // network about the placeholder and then saying only that the host is
+    // not found: no request, and the reason names what IT staff must do.
+    void placeholderHost()
+    {
+        qr::DownloadDialog dialog(QStringLiteral(
+            "http://download.velmora.example/tessaro/huoquxzdz.asp?caozuo=xiazhai&rjming=Velmora"));
+        QVERIFY(execUntilFetched(dialog));
+        QCOMPARE(shownPicture(dialog), QByteArray());
+        QCOMPARE(stateShown(dialog), QStringLiteral("未能取得下载地址\n\n下载服务器还没有设置：download.velmora.example "
+                                                    "只是占位的地址，请信息科老师设置学校的下载服务器"));
     }
 
     // Guards against a dialog that, once closed during a slow lookup, keeps
@@ -210,7 +241,7 @@ private Q_SLOTS:
         }
         QCOMPARE(server.requestLines, (QList<QByteArray>{LOOKUP_REQUEST_LINE, LOOKUP_REQUEST_LINE}));
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[0], emptyTextPicture());
+        QCOMPARE(shown[0], QByteArray());
         QCOMPARE(decoded(shown[1]), QByteArray("http://dl.example/second.apk"));
         QVERIFY(connectedWhileOpen);
         QVERIFY(dialogs.messages.isEmpty());

@@ -7,6 +7,7 @@
 #include "link/TcpServer.h"
 #include "platform/Files.h"
 #include "registry/CheckWindow.h"
+#include "registry/export/ExportDialog.h"
 #include "roster/XlsReader.h"
 #include "widgets/CrlfTextEdit.h"
 #include "tests/support/FakeDialogs.h"
@@ -19,10 +20,12 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -148,6 +151,11 @@ private Q_SLOTS:
         check->findChild<QPushButton*>(QStringLiteral("copyMissing"))->click();
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QStringLiteral("1\t李四\t440524188001010014\r\n2\t王五\t\r\n"));
+        // The spreadsheet's table beside it (its cells: registry_core_test).
+        const QString html = QGuiApplication::clipboard()->mimeData()->html();
+        QVERIFY2(html.contains(QStringLiteral("<th>班级编号</th><th>姓名</th><th>身份证号</th>"))
+                     && html.contains(QStringLiteral("440524188001010014</td>")),
+                 qPrintable(html));
 
         const QString path = m_dir.filePath(QStringLiteral("缺照片.xls"));
         m_dialogs.answers.enqueue(path);
@@ -160,6 +168,37 @@ private Q_SLOTS:
             cells += roster::cellAddress(position) + "=" + cell.text + " ";
         QCOMPARE(QString::fromStdString(cells),
                  QStringLiteral("A1=班级编号 B1=姓名 C1=身份证号 A2=1 B2=李四 C2=440524188001010014 A3=2 B3=王五 "));
+    }
+
+    // Guards against an export window that forgets its output folder each
+    // time it opens: the first starts beside the receive folder, the next
+    // where the first one went.
+    void exportStartsWhereTheLastOneWent()
+    {
+        addPhoto(QStringLiteral("1/11010519491231002X.jpg"));
+        auto window = makeWindow(QStringLiteral("S\t张三\t11010519491231002X\t1\r\n"));
+        registry::CheckWindow* check = openCheck(*window);
+        QVERIFY(check);
+        const QString chosen = m_dir.filePath(QStringLiteral("上传"));
+        QStringList startedAt;
+        const auto inTheDialog = [&](bool exportThere) {
+            auto* dialog = qobject_cast<registry::ExportDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* folder = dialog->findChild<QLineEdit*>(QStringLiteral("输出文件夹"));
+            startedAt << folder->text();
+            if (exportThere) {
+                folder->setText(chosen);
+                QSignalSpy finished(dialog, &registry::ExportDialog::exportFinished);
+                dialog->findChild<QPushButton*>(QStringLiteral("开始导出"))->click();
+                QVERIFY(finished.wait(20000));
+            }
+            dialog->accept();
+        };
+        for (bool exportThere : {true, false}) {
+            QTimer::singleShot(0, this, [&, exportThere] { inTheDialog(exportThere); });
+            check->findChild<QPushButton*>(QStringLiteral("exportPhotos"))->click(); // returns when it closed
+        }
+        QCOMPARE(startedAt, (QStringList{m_dir.filePath(QStringLiteral("photos_上传")), chosen}));
     }
 
     // With an export hooked in, its button hands over one job per student

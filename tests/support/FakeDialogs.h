@@ -8,6 +8,8 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
+
 namespace velmora::test {
 
 class FakeDialogs final : public platform::UserDialogs {
@@ -16,12 +18,15 @@ public:
     QStringList questions;      // "save *.xls", "open *.xls", "folder <title> <start>",
                                 // "proceed <text>"
     QQueue<QString> answers;    // next paths or folders to answer with
+    std::function<void()> whileAsking; // runs inside each askToProceed, before it answers
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
     // Proceeds when the next answer is the `proceed` button's text.
     bool askToProceed(QWidget*, const QString& text, const QString& proceed, const QString&) override
     {
         questions << QStringLiteral("proceed ") + text;
+        if (whileAsking)
+            whileAsking();
         return next() == proceed;
     }
     QString askSaveFile(QWidget*, const QString& pattern) override

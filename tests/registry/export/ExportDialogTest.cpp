@@ -47,6 +47,8 @@ private Q_SLOTS:
     void refusesBeforeWriting();
     void exportsAndLists();
     void cancelLeavesWholeFiles();
+    void closingDuringAnExport_data();
+    void closingDuringAnExport();
 
 private:
     // A receive folder with `count` photos and one broken file, and a job
@@ -97,6 +99,8 @@ void ExportDialogTest::refusesBeforeWriting()
     if (!output.isEmpty()) {
         dialogs.answers.enqueue(text(tree.root()) + QLatin1Char('/') + output);
         child<QPushButton>(dialog, u"浏览")->click();
+    } else {
+        child<QLineEdit>(dialog, u"输出文件夹")->clear();
     }
     if (minKb > 0) {
         child<QComboBox>(dialog, u"规格")->setCurrentIndex(1);
@@ -184,6 +188,55 @@ void ExportDialogTest::cancelLeavesWholeFiles()
         QVERIFY(readJpegInfo(TempTree::read(entry.path())));
     }
     QVERIFY(files < 8);
+}
+
+void ExportDialogTest::closingDuringAnExport_data()
+{
+    QTest::addColumn<QString>("answer"); // to "停止导出？"
+    QTest::newRow("stop") << QStringLiteral("停止导出");
+    QTest::newRow("go on") << QStringLiteral("继续导出");
+}
+
+// The window closed (Esc, the title bar) while photos are being made.
+// Guards against an export stopped without a word, leaving some photos
+// written and nobody told how many or where, and against one stopped
+// although the user chose to go on.
+void ExportDialogTest::closingDuringAnExport()
+{
+    QFETCH(QString, answer);
+    TempTree tree;
+    const auto jobs = makeJobs(tree, 8);
+    const fs::path out = tree.root() / "out";
+    FakeDialogs dialogs;
+    ExportDialog dialog(text(tree.root() / "recv"), jobs, dialogs);
+    std::atomic<bool> closed{false};
+    dialog.setConverter([&](std::string_view photo, const ExportPreset& preset) {
+        if (!closed.exchange(true))
+            QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.reject(); }, Qt::BlockingQueuedConnection);
+        return convertPhoto(photo, preset);
+    });
+    child<QLineEdit>(dialog, u"输出文件夹")->setText(text(out));
+    QSignalSpy finished(&dialog, &ExportDialog::exportFinished);
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    dialogs.answers.enqueue(answer);
+    child<QPushButton>(dialog, u"开始导出")->click();
+    QVERIFY(finished.wait(60000));
+
+    QCOMPARE(dialogs.questions.size(), 1);
+    QVERIFY(dialogs.questions.first().startsWith(QStringLiteral("proceed 停止导出？")));
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(out))
+        files += entry.is_regular_file() ? 1 : 0;
+    if (answer == QStringLiteral("停止导出")) {
+        QCOMPARE(rejected.size(), 1);
+        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("已停止导出：%1 张照片已写入 %2，其余 %3 张没有导出。")
+                                                   .arg(files).arg(text(out)).arg(9 - files)});
+    } else {
+        QCOMPARE(rejected.size(), 0);
+        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(files, 8);
+        QCOMPARE(child<QLabel>(dialog, u"结果")->text(), QStringLiteral("已写入 8 张，原样复制 0 张，未导出 1 张"));
+    }
 }
 
 } // namespace

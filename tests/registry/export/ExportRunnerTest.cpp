@@ -114,6 +114,32 @@ TEST(ExportRunnerTest, OutputFolderNeverTheReceiveFolder)
     }
 }
 
+// Guards against an export that starts at no folder (or inside the
+// receive folder) when the receive folder's text ends in a separator, as
+// the window keeps it, and against a name beside a drive's root.
+TEST(ExportRunnerTest, OutputFolderBesideTheReceiveFolder)
+{
+    TempTree tree;
+    const fs::path receive = tree.root() / u8("照片");
+    fs::create_directories(receive);
+    struct Row {
+        const char* name;
+        fs::path receive;
+        fs::path expected;
+    };
+    const Row rows[] = {
+        {"plain", receive, tree.root() / u8("照片_上传")},
+        {"trailing separator", receive / "", tree.root() / u8("照片_上传")},
+        {"root", tree.root().root_path(), fs::path()},
+        {"no folder", fs::path(), fs::path()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(outputFolderBeside(row.receive), row.expected);
+    }
+    EXPECT_EQ(checkOutputFolder(receive, outputFolderBeside(receive / "")), OutputFolderCheck::Usable);
+}
+
 // A converter that reads its verdict from the photo's text.
 Conversion fakeConvert(std::string_view photo, const ExportPreset&)
 {
