@@ -14,7 +14,7 @@ class FakeDialogs final : public platform::UserDialogs {
 public:
     QStringList messages;       // texts of the message boxes shown
     QStringList questions;      // "save *.xls", "open *.xls", "folder <title> <start>",
-                                // "proceed <text>"
+                                // "proceed <text>", "choose <text> [<button>|<button>…]"
     QQueue<QString> answers;    // next paths or folders to answer with
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
@@ -23,6 +23,14 @@ public:
     {
         questions << QStringLiteral("proceed ") + text;
         return next() == proceed;
+    }
+    // Chooses the next answer when it is one of the buttons, else the last.
+    QString askChoice(QWidget*, const QString& text, const QStringList& buttons) override
+    {
+        questions << QStringLiteral("choose ") + text + QStringLiteral(" [") + buttons.join(QLatin1Char('|'))
+                + QLatin1Char(']');
+        const QString answer = next();
+        return buttons.contains(answer) ? answer : buttons.value(buttons.size() - 1);
     }
     QString askSaveFile(QWidget*, const QString& pattern) override
     {
