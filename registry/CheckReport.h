@@ -23,7 +23,8 @@ std::vector<std::size_t> missingByClass(const PairingResult& pairing);
 // line ended by `lineEnd`. Pasted into a spreadsheet it fills three columns.
 std::string missingText(const PairingResult& pairing, std::string_view lineEnd);
 
-// The other findings, one line each (UTF-8, fields TAB-separated): students
+// The other findings, one line each (UTF-8, fields TAB-separated): rows of
+// the roster counted once because they repeat an earlier one, students
 // with several photos, photos several students could claim, photos of
 // nobody, and temporary files a cut-short write left behind.
 std::vector<std::string> otherFindings(const PairingResult& pairing);
