@@ -91,6 +91,12 @@ void buildRosterGroup(QGroupBox* group)
     place(header, u"标签6", 12, 43, 429, 16);
     fillBackground(header, GREY);
 
+    // How many rows the roster box holds, right of the instruction: a
+    // roster pasted twice shows twice the class.
+    auto* rowCount = label(group, QString(), BLACK, Qt::AlignRight | Qt::AlignVCenter);
+    place(rowCount, u"标签15", 401, 19, 44, 24);
+    rowCount->setFont(pixelFont(11));
+
     auto* exportButton = new QPushButton(QStringLiteral("导出模板"), group);
     place(exportButton, u"按钮3", 11, 166, 80, 28);
 
@@ -102,7 +108,7 @@ void buildRosterGroup(QGroupBox* group)
 
     // Raised bottom first, so that 按钮4 ends topmost and 按钮1 lowest.
     for (QWidget* control : std::vector<QWidget*>{send, roster, instruction, header,
-                                                  exportButton, importButton})
+                                                  rowCount, exportButton, importButton})
         control->raise();
 }
 

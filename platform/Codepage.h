@@ -35,6 +35,25 @@ bool gbkHolds(char32_t cp);
 // by a length limit); any other byte pair GBK does not define becomes U+FFFD.
 std::string gbkToUtf8(std::string_view gbk);
 
+// GB18030 to UTF-8, for files written by other programs (roster files):
+// GB18030 holds every Unicode character, in one byte (ASCII), two (GBK's
+// pairs and some more, such as FE 9F for 䶮) or four (81..FE, 30..39,
+// 81..FE, 30..39), so a GBK text reads the same way. Every byte counts, a
+// zero byte included. A sequence cut off at the end of the input is
+// dropped; a lead byte that starts no sequence GB18030 defines becomes
+// U+FFFD and the bytes after it are read on their own, and so does a
+// sequence GB18030 does not assign. Four-byte codes of the planes above
+// U+FFFF follow from the standard's formula and read the same everywhere;
+// two-byte codes and the other four-byte ones are the system's (see
+// hasGb18030).
+std::string gb18030ToUtf8(std::string_view gb18030);
+
+// Whether this system converts GB18030's two-byte and four-byte codes of
+// U+0080..U+FFFF (glibc's iconv, Windows' code page 54936). Without, those
+// two-byte codes read as GBK and those four-byte codes as U+FFFD. Wine 8
+// lacks code page 54936.
+bool hasGb18030();
+
 // Byte length of the GBK character that starts at text[pos]: 2 for a lead
 // byte (0x81..0xFE) followed by a trail byte (0x40..0xFE except 0x7F), else 1.
 // pos must be below text.size().

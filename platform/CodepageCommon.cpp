@@ -3,7 +3,53 @@
 #include "platform/GbkCharacter.h"
 #include "platform/Utf8.h"
 
+#include <cstdint>
+
 namespace velmora::platform {
+namespace {
+
+bool inRange(char c, unsigned low, unsigned high)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= low && byte <= high;
+}
+
+bool isFourByteLead(std::string_view code) { return code.size() >= 2 && inRange(code[1], 0x30, 0x39); }
+
+// Whether `code` (at most four bytes) has the shape of a four-byte code so
+// far: 81..FE, 30..39, 81..FE, 30..39.
+bool fitsFourByteShape(std::string_view code)
+{
+    static constexpr unsigned LOW[4] = {0x81, 0x30, 0x81, 0x30};
+    static constexpr unsigned HIGH[4] = {0xFE, 0x39, 0xFE, 0x39};
+    for (std::size_t i = 0; i < code.size() && i < 4; ++i)
+        if (!inRange(code[i], LOW[i], HIGH[i]))
+            return false;
+    return true;
+}
+
+// A four-byte code's place counted from 81 30 81 30, each byte running
+// through its range in turn (126, 10, 126 and 10 values).
+std::uint32_t fourByteIndex(std::string_view code)
+{
+    const auto at = [code](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(code[i])); };
+    return (((at(0) - 0x81) * 10 + (at(1) - 0x30)) * 126 + (at(2) - 0x81)) * 10 + (at(3) - 0x30);
+}
+
+// 90 30 81 30 is U+10000; from there on every code point up to U+10FFFF
+// (E3 32 9A 35) follows in order.
+constexpr std::uint32_t FIRST_SUPPLEMENTARY_INDEX = (0x90 - 0x81) * 10 * 126 * 10;
+
+char32_t fourByteCharacter(std::string_view code)
+{
+    const std::uint32_t index = fourByteIndex(code);
+    if (index < FIRST_SUPPLEMENTARY_INDEX)
+        return gb18030Character(code);
+    const std::uint32_t cp = 0x10000 + (index - FIRST_SUPPLEMENTARY_INDEX);
+    return cp <= 0x10FFFF ? static_cast<char32_t>(cp) : REPLACEMENT_CHARACTER;
+}
+
+} // namespace
 
 std::size_t gbkCharLength(std::string_view text, std::size_t pos)
 {
@@ -117,6 +163,39 @@ std::string gbkToUtf8(std::string_view gbk)
         pos += len;
     }
     return out;
+}
+
+std::string gb18030ToUtf8(std::string_view gb18030)
+{
+    std::string out;
+    out.reserve(gb18030.size() * 3 / 2);
+    for (std::size_t pos = 0; pos < gb18030.size();) {
+        const std::string_view rest = gb18030.substr(pos);
+        if (static_cast<unsigned char>(rest[0]) < 0x80) {
+            out.push_back(rest[0]);
+            ++pos;
+            continue;
+        }
+        const std::size_t whole = isFourByteLead(rest) ? 4 : 2;
+        if (rest.size() < whole && fitsFourByteShape(rest))
+            break; // a character cut off at the end
+        if (whole == 4 && fitsFourByteShape(rest.substr(0, 4)) && rest.size() >= 4) {
+            appendUtf8(out, fourByteCharacter(rest.substr(0, 4)));
+            pos += 4;
+        } else if (whole == 2 && inRange(rest[0], 0x81, 0xFE) && gbkCharLength(rest, 0) == 2) {
+            appendUtf8(out, gb18030Character(rest.substr(0, 2)));
+            pos += 2;
+        } else {
+            appendUtf8(out, REPLACEMENT_CHARACTER);
+            ++pos;
+        }
+    }
+    return out;
+}
+
+bool hasGb18030()
+{
+    return gb18030Converter();
 }
 
 } // namespace velmora::platform

@@ -1,4 +1,5 @@
-// Single characters between Unicode and GBK through POSIX iconv.
+// Single characters between Unicode and GBK, and from GB18030, through
+// POSIX iconv.
 
 #include "platform/GbkCharacter.h"
 #include "platform/IconvCharacter.h"
@@ -17,16 +18,44 @@ bool appendGbkCharacter(char32_t cp, std::string& out)
     return toGbk.convert(std::string_view(utf32, 4), out);
 }
 
-char32_t gbkPairCharacter(std::string_view pair)
+namespace {
+
+// The one character that `converter` makes of `code`, or U+FFFD.
+char32_t utf32Character(IconvCharacter& converter, std::string_view code)
 {
-    thread_local IconvCharacter toUtf32("UTF-32LE", "GBK");
     std::string utf32;
-    if (!toUtf32.convert(pair, utf32) || utf32.size() != 4)
+    if (!converter.convert(code, utf32) || utf32.size() != 4)
         return REPLACEMENT_CHARACTER;
     char32_t cp = 0;
     for (int i = 3; i >= 0; --i)
         cp = (cp << 8) | static_cast<unsigned char>(utf32[static_cast<std::size_t>(i)]);
     return cp;
+}
+
+IconvCharacter& fromGb18030()
+{
+    thread_local IconvCharacter converter("UTF-32LE", "GB18030");
+    return converter;
+}
+
+} // namespace
+
+char32_t gbkPairCharacter(std::string_view pair)
+{
+    thread_local IconvCharacter toUtf32("UTF-32LE", "GBK");
+    return utf32Character(toUtf32, pair);
+}
+
+char32_t gb18030Character(std::string_view code)
+{
+    if (!gb18030Converter())
+        return code.size() == 2 ? gbkPairCharacter(code) : REPLACEMENT_CHARACTER;
+    return utf32Character(fromGb18030(), code);
+}
+
+bool gb18030Converter()
+{
+    return fromGb18030().available();
 }
 
 } // namespace velmora::platform

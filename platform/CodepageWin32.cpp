@@ -1,6 +1,7 @@
-// Single characters between Unicode and GBK through the Windows functions
-// WideCharToMultiByte and MultiByteToWideChar, with code page 936 named
-// explicitly so the result does not depend on the PC's own ANSI code page.
+// Single characters between Unicode and GBK, and from GB18030, through the
+// Windows functions WideCharToMultiByte and MultiByteToWideChar, with code
+// pages 936 and 54936 named explicitly so the result does not depend on the
+// PC's own ANSI code page.
 
 #include "platform/GbkCharacter.h"
 #include "platform/Utf8.h"
@@ -11,6 +12,22 @@ namespace velmora::platform {
 namespace {
 
 constexpr UINT GBK_CODE_PAGE = 936;
+constexpr UINT GB18030_CODE_PAGE = 54936;
+
+// The one character the code page makes of `bytes`, or U+FFFD.
+char32_t wideCharacter(UINT codePage, std::string_view bytes)
+{
+    wchar_t units[2];
+    const int count = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                                          static_cast<int>(bytes.size()), units, 2);
+    if (count == 1)
+        return units[0];
+    if (count == 2 && units[0] >= 0xD800 && units[0] < 0xDC00 && units[1] >= 0xDC00
+        && units[1] < 0xE000)
+        return 0x10000 + ((static_cast<char32_t>(units[0]) - 0xD800) << 10)
+            + (static_cast<char32_t>(units[1]) - 0xDC00);
+    return REPLACEMENT_CHARACTER;
+}
 
 } // namespace
 
@@ -40,16 +57,21 @@ bool appendGbkCharacter(char32_t cp, std::string& out)
 
 char32_t gbkPairCharacter(std::string_view pair)
 {
-    wchar_t units[2];
-    const int count = MultiByteToWideChar(GBK_CODE_PAGE, MB_ERR_INVALID_CHARS, pair.data(),
-                                          static_cast<int>(pair.size()), units, 2);
-    if (count == 1)
-        return units[0];
-    if (count == 2 && units[0] >= 0xD800 && units[0] < 0xDC00 && units[1] >= 0xDC00
-        && units[1] < 0xE000)
-        return 0x10000 + ((static_cast<char32_t>(units[0]) - 0xD800) << 10)
-            + (static_cast<char32_t>(units[1]) - 0xDC00);
-    return REPLACEMENT_CHARACTER;
+    return wideCharacter(GBK_CODE_PAGE, pair);
+}
+
+char32_t gb18030Character(std::string_view code)
+{
+    if (!gb18030Converter())
+        return code.size() == 2 ? gbkPairCharacter(code) : REPLACEMENT_CHARACTER;
+    return wideCharacter(GB18030_CODE_PAGE, code);
+}
+
+// Windows has code page 54936 since XP; Wine 8 does not.
+bool gb18030Converter()
+{
+    static const bool valid = IsValidCodePage(GB18030_CODE_PAGE) != 0;
+    return valid;
 }
 
 } // namespace velmora::platform

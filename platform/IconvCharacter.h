@@ -26,6 +26,9 @@ public:
     // letter) is no conversion: the callers then write "?", as Windows does.
     bool convert(std::string_view in, std::string& out);
 
+    // Whether the C library has the converter.
+    bool available() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
 private:
     iconv_t m_cd;
 };

@@ -7,6 +7,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+#include <vector>
+
 namespace velmora::platform {
 namespace {
 
@@ -28,13 +31,25 @@ void DesktopDialogs::showMessage(QWidget* parent, const QString& text)
 bool DesktopDialogs::askToProceed(QWidget* parent, const QString& text, const QString& proceed,
                                   const QString& goBack)
 {
+    return askChoice(parent, text, {proceed, goBack}) == proceed;
+}
+
+QString DesktopDialogs::askChoice(QWidget* parent, const QString& text, const QStringList& buttons)
+{
     QMessageBox box(QMessageBox::Warning, QStringLiteral(" "), text, QMessageBox::NoButton, parent);
-    QPushButton* proceedButton = box.addButton(proceed, QMessageBox::AcceptRole);
-    QPushButton* backButton = box.addButton(goBack, QMessageBox::RejectRole);
-    box.setDefaultButton(backButton);
-    box.setEscapeButton(backButton);
+    std::vector<QPushButton*> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        added.push_back(box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                           : QMessageBox::AcceptRole));
+    if (!added.empty()) {
+        box.setDefaultButton(added.back());
+        box.setEscapeButton(added.back());
+    }
     box.exec();
-    return box.clickedButton() == proceedButton;
+    // Compared by button, not by its text, which a desktop may give an
+    // accelerator mark.
+    const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+    return chosen == added.end() ? buttons.value(buttons.size() - 1) : buttons[chosen - added.begin()];
 }
 
 QString DesktopDialogs::askSaveFile(QWidget* parent, const QString& pattern)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -21,6 +22,13 @@ public:
     // the box, which is also the choice of the Enter key.
     virtual bool askToProceed(QWidget* parent, const QString& text, const QString& proceed,
                               const QString& goBack) = 0;
+
+    // A message box with one button per caption of `buttons`, in that order,
+    // and no title of the program's own. Returns the caption of the button
+    // chosen; closing the box chooses the last button, which is also the
+    // choice of the Enter key, so that it should be the one that changes
+    // nothing.
+    virtual QString askChoice(QWidget* parent, const QString& text, const QStringList& buttons) = 0;
 
     // The save dialog for one kind of file, `pattern` such as "*.xls". The
     // dialog appends the pattern's extension to a name typed without one and
@@ -43,6 +51,7 @@ public:
     void showMessage(QWidget* parent, const QString& text) override;
     bool askToProceed(QWidget* parent, const QString& text, const QString& proceed,
                       const QString& goBack) override;
+    QString askChoice(QWidget* parent, const QString& text, const QStringList& buttons) override;
     QString askSaveFile(QWidget* parent, const QString& pattern) override;
     QString askOpenFile(QWidget* parent, const QString& pattern) override;
     QString askFolder(QWidget* parent, const QString& title,

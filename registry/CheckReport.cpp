@@ -92,6 +92,8 @@ std::string missingHtml(const PairingResult& pairing)
 std::vector<std::string> otherFindings(const PairingResult& pairing)
 {
     std::vector<std::string> lines;
+    if (pairing.repeatedRows > 0)
+        lines.push_back("名册重复行\t名册中有 " + std::to_string(pairing.repeatedRows) + " 行重复（可能粘贴了两次），已按一行计");
     for (std::size_t student : pairing.withSeveral())
         lines.push_back("多张照片\t" + studentFields(pairing.students[student]) + "\t"
                         + photoList(pairing, pairing.photosOf[student]));

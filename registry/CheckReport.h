@@ -33,7 +33,8 @@ std::string missingText(const PairingResult& pairing, std::string_view lineEnd);
 // HTML-escaped; UTF-8, and the document says so.
 std::string missingHtml(const PairingResult& pairing);
 
-// The other findings, one line each (UTF-8, fields TAB-separated): students
+// The other findings, one line each (UTF-8, fields TAB-separated): rows of
+// the roster counted once because they repeat an earlier one, students
 // with several photos, photos several students could claim, photos of
 // nobody, and temporary files a cut-short write left behind.
 std::vector<std::string> otherFindings(const PairingResult& pairing);

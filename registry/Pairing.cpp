@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace velmora::registry {
 namespace {
@@ -62,6 +63,19 @@ private:
     Index m_byName;
 };
 
+// `students` with every student whose four fields an earlier one has too
+// left out; returns how many went.
+std::size_t dropRepeatedRows(std::vector<Student>& students)
+{
+    std::unordered_set<std::string> seen;
+    const auto repeated = std::remove_if(students.begin(), students.end(), [&seen](const Student& s) {
+        return !seen.insert(s.school + '\t' + s.name + '\t' + s.id + '\t' + s.classNumber).second;
+    });
+    const auto dropped = static_cast<std::size_t>(students.end() - repeated);
+    students.erase(repeated, students.end());
+    return dropped;
+}
+
 } // namespace
 
 std::size_t PairingResult::withPhoto() const
@@ -82,6 +96,7 @@ std::vector<std::size_t> PairingResult::withSeveral() const
 PairingResult pairPhotos(std::vector<Student> students, FolderContents folder)
 {
     PairingResult result;
+    result.repeatedRows = dropRepeatedRows(students);
     result.students = std::move(students);
     result.photos = std::move(folder.photos);
     result.staleTemporaries = std::move(folder.staleTemporaries);

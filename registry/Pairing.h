@@ -27,7 +27,10 @@ struct ContestedPhoto {
 };
 
 struct PairingResult {
-    std::vector<Student> students;                  // in roster order
+    std::vector<Student> students;                  // in roster order, each once
+    // Roster rows that repeat an earlier student's four fields (a roster
+    // pasted twice), left out of `students`.
+    std::size_t repeatedRows = 0;
     std::vector<PhotoFile> photos;
     // Per student, the indices of its photos, newest by modification time
     // first.
@@ -42,6 +45,10 @@ struct PairingResult {
     std::vector<std::size_t> withSeveral() const;
 };
 
+// Pairs the photos of `folder` with `students`. A student whose four fields
+// all equal an earlier student's is the same row once more: it is counted
+// in repeatedRows and left out, rather than making every photo of that
+// student one that two could claim.
 PairingResult pairPhotos(std::vector<Student> students, FolderContents folder);
 
 } // namespace velmora::registry

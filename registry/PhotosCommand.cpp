@@ -14,7 +14,7 @@ constexpr std::string_view USAGE =
     "用法：\n"
     "  velmora-photos check 名册文件 接收目录\n"
     "  velmora-photos export 名册文件 接收目录 输出目录 [--size 358x441] [--max-kb 60] [--min-kb 0]\n"
-    "名册文件：制表符分隔的文本（UTF-8 或 GBK）或填好的名册模板 .xls。\n";
+    "名册文件：制表符分隔的文本（UTF-8、GB18030/GBK 或 UTF-16）或填好的名册模板 .xls。\n";
 
 // The pairing of the roster file and folder named by args[0] and args[1].
 std::optional<PairingResult> pairingOf(const std::vector<std::string>& args, std::ostream& err)
@@ -23,6 +23,11 @@ std::optional<PairingResult> pairingOf(const std::vector<std::string>& args, std
     const auto roster = readRosterFile(platform::pathFromUtf8(args[0]), reason);
     if (!roster) {
         err << reason << "：" << args[0] << "\n";
+        return std::nullopt;
+    }
+    // A roster read as nobody would report every student present.
+    if (rosterStudents(*roster).empty()) {
+        err << "名册文件里没有学生（每行：学校标识码、姓名、身份证号、班级编号，用制表符分隔）：" << args[0] << "\n";
         return std::nullopt;
     }
     auto pairing = checkPhotos(*roster, platform::pathFromUtf8(args[1]), reason);

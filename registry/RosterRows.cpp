@@ -3,6 +3,7 @@
 #include "platform/Codepage.h"
 #include "platform/Files.h"
 #include "platform/Utf8.h"
+#include "roster/DuplicateRows.h"
 #include "roster/RosterImport.h"
 #include "roster/XlsWorkbook.h"
 
@@ -16,31 +17,8 @@ namespace {
 constexpr std::size_t MAX_ROSTER_FILE = 64 * 1024 * 1024;
 constexpr std::string_view COMPOUND_FILE_SIGNATURE("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 constexpr std::string_view BYTE_ORDER_MARK("\xEF\xBB\xBF", 3);
-constexpr std::string_view FULL_WIDTH_BLANK("\xE3\x80\x80", 3);
-
-std::string_view trimmed(std::string_view field)
-{
-    for (bool changed = true; changed;) {
-        changed = false;
-        while (!field.empty() && (field.front() == ' ' || field.front() == '\r')) {
-            field.remove_prefix(1);
-            changed = true;
-        }
-        while (!field.empty() && (field.back() == ' ' || field.back() == '\r')) {
-            field.remove_suffix(1);
-            changed = true;
-        }
-        if (field.starts_with(FULL_WIDTH_BLANK)) {
-            field.remove_prefix(FULL_WIDTH_BLANK.size());
-            changed = true;
-        }
-        if (field.ends_with(FULL_WIDTH_BLANK)) {
-            field.remove_suffix(FULL_WIDTH_BLANK.size());
-            changed = true;
-        }
-    }
-    return field;
-}
+constexpr std::string_view UTF16LE_MARK("\xFF\xFE", 2);
+constexpr std::string_view UTF16BE_MARK("\xFE\xFF", 2);
 
 std::array<std::string_view, 4> fieldsOf(std::string_view line)
 {
@@ -49,7 +27,7 @@ std::array<std::string_view, 4> fieldsOf(std::string_view line)
     for (std::size_t i = 0; i < fields.size() && from <= line.size(); ++i) {
         const std::size_t tab = line.find('\t', from);
         const std::size_t end = tab == std::string_view::npos ? line.size() : tab;
-        fields[i] = trimmed(line.substr(from, end - from));
+        fields[i] = roster::trimmedField(line.substr(from, end - from));
         from = tab == std::string_view::npos ? line.size() + 1 : tab + 1;
     }
     return fields;
@@ -68,6 +46,46 @@ bool isValidUtf8(std::string_view text)
             return false;
     }
     return true;
+}
+
+// UTF-16 text after its byte-order mark: what a spreadsheet saves as
+// "Unicode text". An unpaired surrogate becomes U+FFFD; an odd last byte is
+// dropped.
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian)
+{
+    const auto unit = [bytes, bigEndian](std::size_t at) {
+        const auto first = static_cast<unsigned char>(bytes[at]);
+        const auto second = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char32_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    };
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        char32_t cp = unit(at);
+        if (cp >= 0xD800 && cp < 0xDC00 && at + 3 < bytes.size()) {
+            const char32_t low = unit(at + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                at += 2;
+            }
+        }
+        platform::appendUtf8(out, cp >= 0xD800 && cp < 0xE000 ? platform::REPLACEMENT_CHARACTER : cp);
+    }
+    return out;
+}
+
+// The text of a roster file that is no workbook, as UTF-8: UTF-16 by its
+// byte-order mark; UTF-8 (with or without its mark) when its bytes are
+// valid UTF-8; else GB18030, which GBK is part of, so a rare character of
+// a name (a four-byte code such as 𡒄, or 䶮) is kept and not turned into
+// U+FFFD.
+std::string rosterText(std::string_view bytes)
+{
+    if (bytes.starts_with(UTF16LE_MARK) || bytes.starts_with(UTF16BE_MARK))
+        return utf16ToUtf8(bytes.substr(2), bytes.starts_with(UTF16BE_MARK));
+    if (bytes.starts_with(BYTE_ORDER_MARK))
+        bytes.remove_prefix(BYTE_ORDER_MARK.size());
+    return isValidUtf8(bytes) ? std::string(bytes) : platform::gb18030ToUtf8(bytes);
 }
 
 } // namespace
@@ -124,10 +142,7 @@ std::optional<std::string> readRosterFile(const std::filesystem::path& path, std
         }
         return platform::gbkToUtf8(imported.text);
     }
-    std::string_view text(bytes);
-    if (text.starts_with(BYTE_ORDER_MARK))
-        text.remove_prefix(BYTE_ORDER_MARK.size());
-    return isValidUtf8(text) ? std::string(text) : platform::gbkToUtf8(text);
+    return rosterText(bytes);
 }
 
 } // namespace velmora::registry

@@ -25,8 +25,9 @@ std::vector<Student> rosterStudents(std::string_view utf8);
 
 // The text of the roster file at `path` as UTF-8: a workbook (by its
 // compound-file signature) is read like the roster import reads it; any
-// other file is text, UTF-8 (with or without a byte-order mark) when its
-// bytes are valid UTF-8, else GBK. Returns nullopt with `reason` set when
+// other file is text: UTF-16 when it begins with a UTF-16 byte-order mark,
+// UTF-8 (with or without a byte-order mark) when its bytes are valid UTF-8,
+// else GB18030 (GBK being part of it). Returns nullopt with `reason` set when
 // the file cannot be read, is larger than 64 MiB, or is a workbook without
 // the roster header.
 std::optional<std::string> readRosterFile(const std::filesystem::path& path, std::string& reason);

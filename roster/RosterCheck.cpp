@@ -2,7 +2,10 @@
 
 #include "platform/Codepage.h"
 #include "platform/Utf8.h"
+#include "roster/DuplicateRows.h"
+#include "roster/RosterCleanup.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -130,12 +133,25 @@ public:
     {
         const std::vector<std::string_view> fields = split(text, '\t');
         const std::string name(fields.size() > NAME_FIELD ? fields[NAME_FIELD] : std::string_view());
+        if (const auto [first, isNew] = m_firstLineOfRow.try_emplace(rowIdentity(text), line); !isNew) {
+            add({line, name, RowFault::Duplicate, 0, first->second, {}});
+            return;
+        }
         if (fields.size() != ROSTER_FIELDS)
             add({line, name, RowFault::FieldCount, fields.size(), 0, {}});
         else
             idField(line, name, fields[ID_FIELD]);
-        if (std::string lost = lostCharacters(text, m_gbk); !lost.empty())
-            add({line, name, RowFault::CharacterLost, 0, 0, std::move(lost)});
+        reportLostCharacters(line, name, text);
+    }
+    // A row whose quoted cell runs from `line` on to `lastLine`: the phone
+    // splits it at each line break, so nothing else of it is what the phone
+    // gets.
+    void brokenRow(std::size_t line, std::size_t lastLine, std::string_view text)
+    {
+        const std::vector<std::string_view> fields = split(text, '\t');
+        const std::string name(fields.size() > NAME_FIELD ? fields[NAME_FIELD] : std::string_view());
+        add({line, name, RowFault::LineBreakInCell, 0, 0, {}, lastLine});
+        reportLostCharacters(line, name, text);
     }
     std::vector<RowFinding> take() { return std::move(m_findings); }
 
@@ -154,12 +170,42 @@ private:
         if (!isNew)
             add({line, name, RowFault::IdRepeated, 0, first->second, {}});
     }
+    void reportLostCharacters(std::size_t line, const std::string& name, std::string_view text)
+    {
+        if (std::string lost = lostCharacters(text, m_gbk); !lost.empty())
+            add({line, name, RowFault::CharacterLost, 0, 0, std::move(lost)});
+    }
     void add(RowFinding finding) { m_findings.push_back(std::move(finding)); }
 
     std::vector<RowFinding> m_findings;
     std::unordered_map<std::string, std::size_t> m_firstLineOfId;
+    std::unordered_map<std::string, std::size_t> m_firstLineOfRow;
     GbkVerdicts m_gbk;
 };
+
+// The end of the row that begins at `from` and whose first line ends at
+// `lineEnd`: the end of the line holding the closing quote of a quoted cell
+// of the row that runs past `lineEnd`, else `lineEnd`.
+std::size_t rowEnd(std::string_view roster, std::size_t from, std::size_t lineEnd)
+{
+    for (std::size_t field = from; field < lineEnd;) {
+        std::size_t next = field;
+        if (roster[field] == '"') {
+            const std::size_t close = quotedFieldEnd(roster, field);
+            if (close != std::string_view::npos && close > lineEnd) {
+                const std::size_t lf = roster.find('\n', close);
+                return lf == std::string_view::npos ? roster.size() : lf;
+            }
+            if (close != std::string_view::npos)
+                next = close;
+        }
+        const std::size_t tab = roster.find('\t', next);
+        if (tab == std::string_view::npos || tab >= lineEnd)
+            break;
+        field = tab + 1;
+    }
+    return lineEnd;
+}
 
 // At most MAX_SHOWN characters of a field, so that a row pasted whole into
 // one field keeps the message readable.
@@ -187,6 +233,11 @@ std::string reason(const RowFinding& finding)
         return "身份证号与第" + std::to_string(finding.firstLine) + "行相同";
     case RowFault::CharacterLost:
         return "“" + shortened(finding.detail) + "”传到手机会变成“?”";
+    case RowFault::Duplicate:
+        return {};   // counted in the message's first line, never listed
+    case RowFault::LineBreakInCell:
+        return "有一格里含换行（到第" + std::to_string(finding.lastLine) + "行才结束），手机会把它拆成"
+            + std::to_string(finding.lastLine - finding.line + 1) + "行";
     }
     return {};
 }
@@ -207,35 +258,62 @@ std::vector<RowFinding> checkRoster(std::string_view roster)
 {
     RosterLook look;
     std::size_t line = 0;
-    for (std::string_view text : split(roster, '\n')) {
-        ++line;
+    for (std::size_t from = 0; from <= roster.size();) {
+        const std::size_t lf = roster.find('\n', from);
+        const std::size_t lineEnd = lf == std::string_view::npos ? roster.size() : lf;
+        const std::size_t end = rowEnd(roster, from, lineEnd);
+        std::string_view text = roster.substr(from, end - from);
         if (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
-        if (!text.empty())
+        ++line;
+        if (end > lineEnd) {
+            const auto breaks = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+            look.brokenRow(line, line + breaks, text);
+            line += breaks;
+        } else if (!text.empty()) {
             look.row(line, text);
+        }
+        from = end + 1;
     }
     return look.take();
 }
 
+std::size_t rosterRowCount(std::string_view roster)
+{
+    std::size_t rows = 0;
+    for (std::string_view text : split(roster, '\n'))
+        if (!text.empty() && text != "\r")
+            ++rows;
+    return rows;
+}
+
 std::string rosterCheckMessage(const std::vector<RowFinding>& findings, std::size_t maxRows)
 {
-    std::string message = "名册中下面这些行传到手机后会出错：\n";
+    const auto duplicates = static_cast<std::size_t>(std::count_if(
+        findings.begin(), findings.end(), [](const RowFinding& f) { return f.fault == RowFault::Duplicate; }));
+    std::string message;
+    if (duplicates > 0)
+        message = "名册中有 " + std::to_string(duplicates) + " 行重复（可能粘贴了两次），传到手机后这些学生会出现两次。"
+                  "可点“删除重复行”，每个学生只留第一次出现的那一行，再点“传名册到手机”。\n";
+    std::string rowLines;
     std::size_t rows = 0;
     for (std::size_t i = 0; i < findings.size();) {
         std::size_t end = i + 1;
         while (end < findings.size() && findings[end].line == findings[i].line)
             ++end;
-        if (++rows <= maxRows) {
-            message += "\n第" + std::to_string(findings[i].line) + "行";
+        if (findings[i].fault != RowFault::Duplicate && ++rows <= maxRows) {
+            rowLines += "\n第" + std::to_string(findings[i].line) + "行";
             if (!findings[i].name.empty())
-                message += " " + shortened(findings[i].name);
+                rowLines += " " + shortened(findings[i].name);
             for (std::size_t k = i; k < end; ++k)
-                message += (k == i ? "：" : "；") + reason(findings[k]);
+                rowLines += (k == i ? "：" : "；") + reason(findings[k]);
         }
         i = end;
     }
     if (rows > maxRows)
-        message += "\n……另有" + std::to_string(rows - maxRows) + "行也有问题。";
+        rowLines += "\n……另有" + std::to_string(rows - maxRows) + "行也有问题。";
+    if (rows > 0)
+        message += (message.empty() ? "" : "\n") + std::string("名册中下面这些行传到手机后会出错：\n") + rowLines;
     return message;
 }
 

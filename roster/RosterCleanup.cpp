@@ -34,32 +34,9 @@ private:
     std::size_t m_caretAfter = 0;
 };
 
-// The closing quote of the field whose opening quote is at `open`: the next
-// quote that is not doubled and that a TAB, a line break or the text's end
-// follows, as it does behind every field a spreadsheet quotes. Any other
-// quote is part of the text (a ditto mark in front of "同上"); taking it as
-// the end would pull the rows up to it into this one field. npos when there
-// is none, in which case the opening quote is no quoted field's (a quote the
-// user typed).
-std::size_t closingQuote(std::string_view text, std::size_t open)
-{
-    for (std::size_t pos = open + 1; pos < text.size(); ++pos) {
-        if (text[pos] != QUOTE)
-            continue;
-        if (pos + 1 == text.size())
-            return pos;
-        const char next = text[pos + 1];
-        if (next == QUOTE)
-            ++pos;
-        else if (next == TAB || isLineBreak(next))
-            return pos;
-    }
-    return std::string_view::npos;
-}
-
 // The value between a quoted field's quotes, [from, to): TABs in front of the
-// value are dropped (the spreadsheet quoted the cell for them), other TABs
-// and line breaks (CR LF counted once) become blanks, quotes go.
+// value are dropped (the spreadsheet quoted the cell for them), line breaks
+// (CR LF counted once) become blanks, quotes go.
 void keepQuotedValue(std::string_view text, std::size_t from, std::size_t to, CleanText& out)
 {
     std::size_t pos = from;
@@ -69,7 +46,7 @@ void keepQuotedValue(std::string_view text, std::size_t from, std::size_t to, Cl
         const char c = text[pos];
         if (c == QUOTE)
             continue;
-        if (c == TAB || isLineBreak(c)) {
+        if (isLineBreak(c)) {
             out.keep(BLANK, pos);
             if (c == CR && pos + 1 < to && text[pos + 1] == LF)
                 ++pos;
@@ -81,6 +58,29 @@ void keepQuotedValue(std::string_view text, std::size_t from, std::size_t to, Cl
 
 } // namespace
 
+std::size_t quotedFieldEnd(std::string_view text, std::size_t open)
+{
+    std::size_t pos = open + 1;
+    while (pos < text.size() && text[pos] == TAB)
+        ++pos;
+    const std::size_t value = pos;
+    for (; pos < text.size(); ++pos) {
+        if (text[pos] == TAB)
+            return std::string_view::npos;
+        if (text[pos] != QUOTE)
+            continue;
+        const bool last = pos + 1 == text.size();
+        if (!last && text[pos + 1] == QUOTE) {
+            ++pos;
+            continue;
+        }
+        if (last || text[pos + 1] == TAB || isLineBreak(text[pos + 1]))
+            // Nothing but TABs between two quotes: two ditto marks side by side.
+            return pos == value && value > open + 1 ? std::string_view::npos : pos;
+    }
+    return std::string_view::npos;
+}
+
 std::optional<CleanedRoster> cleanUpRoster(std::string_view text, std::size_t cursor)
 {
     if (text.find("\t\"") == std::string_view::npos)
@@ -91,7 +91,7 @@ std::optional<CleanedRoster> cleanUpRoster(std::string_view text, std::size_t cu
     for (std::size_t pos = 0; pos < text.size(); ++pos) {
         const char c = text[pos];
         if (fieldStart && c == QUOTE) {
-            const std::size_t close = closingQuote(text, pos);
+            const std::size_t close = quotedFieldEnd(text, pos);
             if (close != std::string_view::npos) {
                 keepQuotedValue(text, pos + 1, close, out);
                 pos = close;

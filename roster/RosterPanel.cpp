@@ -3,17 +3,21 @@
 #include "widgets/CrlfTextEdit.h"
 #include "platform/Codepage.h"
 #include "platform/UserDialogs.h"
+#include "roster/DuplicateRows.h"
 #include "roster/RosterCheck.h"
 #include "roster/RosterCleanup.h"
 #include "roster/RosterImport.h"
 #include "roster/TemplateExport.h"
 #include "roster/XlsWorkbook.h"
 
+#include <QFontMetrics>
+#include <QLabel>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWidget>
 
+#include <algorithm>
 #include <exception>
 
 namespace velmora::roster {
@@ -22,6 +26,7 @@ namespace {
 const QString XLS_PATTERN = QStringLiteral("*.xls");
 const QString SEND_ANYWAY = QStringLiteral("仍然发送");
 const QString GO_BACK = QStringLiteral("返回修改");
+const QString REMOVE_DUPLICATES = QStringLiteral("删除重复行");
 
 // The editor counts a line break as one character; the roster text holds
 // CR LF. Both conversions go through the prefix in front of the caret.
@@ -30,6 +35,21 @@ std::size_t caretInRoster(const widgets::CrlfTextEdit& box)
     QString before = box.toPlainText().left(box.textCursor().position());
     before.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return static_cast<std::size_t>(before.toUtf8().size());
+}
+
+// Shows `text` in `label`, its letters narrowed as far as needed to fit the
+// label's width: 标签15 has the room of "共 80 行", and a school's roster
+// runs to four digits.
+void showNarrowedToFit(QLabel& label, const QString& text)
+{
+    constexpr int NARROWEST = 50;
+    QFont font = label.font();
+    font.setStretch(QFont::Unstretched);
+    for (int stretch = QFont::Unstretched - 5;
+         stretch >= NARROWEST && QFontMetrics(font).horizontalAdvance(text) > label.width(); stretch -= 5)
+        font.setStretch(stretch);
+    label.setFont(font);
+    label.setText(text);
 }
 
 int caretInEditor(const std::string& roster, std::size_t caret)
@@ -45,6 +65,10 @@ int caretInEditor(const std::string& roster, std::size_t caret)
 RosterPanel::RosterPanel(QWidget* window, platform::UserDialogs* dialogs, QObject* parent)
     : QObject(parent), m_window(window), m_dialogs(dialogs)
 {
+    // Every change counts, the program's own writes too (an import, the
+    // duplicates taken out): the count is what the phone would get.
+    if (widgets::CrlfTextEdit* box = rosterBox())
+        connect(box, &QPlainTextEdit::textChanged, this, &RosterPanel::showRowCount);
 }
 
 RosterPanel::~RosterPanel() = default;
@@ -77,20 +101,57 @@ bool RosterPanel::confirmSend(const QString& roster)
     const std::vector<RowFinding> findings = checkRoster(roster.toStdString());
     if (findings.empty())
         return true;
+    const bool duplicates = std::any_of(findings.begin(), findings.end(),
+                                        [](const RowFinding& f) { return f.fault == RowFault::Duplicate; });
     const QString message = QString::fromStdString(rosterCheckMessage(findings))
-        + QStringLiteral("\n\n可以仍然发送，或返回名册框改好后再发送。");
-    if (m_dialogs->askToProceed(m_window, message, SEND_ANYWAY, GO_BACK))
+        + (duplicates ? QStringLiteral("\n\n可以仍然发送、删除重复行，或返回名册框改好后再发送。")
+                      : QStringLiteral("\n\n可以仍然发送，或返回名册框改好后再发送。"));
+    const QStringList buttons = duplicates ? QStringList{SEND_ANYWAY, REMOVE_DUPLICATES, GO_BACK}
+                                           : QStringList{SEND_ANYWAY, GO_BACK};
+    const QString chosen = m_dialogs->askChoice(m_window, message, buttons);
+    if (chosen == SEND_ANYWAY)
         return true;
-    // Back in the box, at the start of the first row to mend.
-    if (widgets::CrlfTextEdit* box = rosterBox()) {
-        const QTextBlock row = box->document()->findBlockByNumber(static_cast<int>(findings.front().line) - 1);
-        if (row.isValid()) {
-            box->setTextCursor(QTextCursor(row));
-            box->ensureCursorVisible();
-        }
-        box->setFocus();
-    }
+    if (chosen == REMOVE_DUPLICATES)
+        removeDuplicateRows();
+    else
+        goToRow(findings.front().line);
     return false;
+}
+
+// Only the repeats go; the box's other text stays byte for byte, and this
+// write of the program's own is no edit the clean-up answers.
+void RosterPanel::removeDuplicateRows()
+{
+    widgets::CrlfTextEdit* box = rosterBox();
+    if (!box)
+        return;
+    const DuplicateFreeRoster kept = withoutDuplicateRows(box->crlfText().toStdString());
+    box->setCrlfText(QString::fromStdString(kept.text));
+    box->setFocus();
+}
+
+// Back in the box, at the start of the row to mend.
+void RosterPanel::goToRow(std::size_t line)
+{
+    widgets::CrlfTextEdit* box = rosterBox();
+    if (!box)
+        return;
+    const QTextBlock row = box->document()->findBlockByNumber(static_cast<int>(line) - 1);
+    if (row.isValid()) {
+        box->setTextCursor(QTextCursor(row));
+        box->ensureCursorVisible();
+    }
+    box->setFocus();
+}
+
+void RosterPanel::showRowCount()
+{
+    auto* label = m_window->findChild<QLabel*>(QStringLiteral("标签15"));
+    const widgets::CrlfTextEdit* box = rosterBox();
+    if (!label || !box)
+        return;
+    const std::size_t rows = rosterRowCount(box->crlfText().toStdString());
+    showNarrowedToFit(*label, rows == 0 ? QString() : QStringLiteral("共 %1 行").arg(rows));
 }
 
 void RosterPanel::exportTemplate()

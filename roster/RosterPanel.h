@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <cstddef>
+
 class QWidget;
 
 namespace velmora::widgets { class CrlfTextEdit; }
@@ -21,7 +23,9 @@ public:
     // Before the roster goes to the phone: true at once for a clean roster;
     // otherwise one message box lists the faulty rows and the user sends
     // anyway (true) or goes back to the box (false), whose caret then stands
-    // at the start of the first faulty row.
+    // at the start of the first faulty row. When rows repeat earlier ones,
+    // the box also offers to take them out of the roster box (false: the
+    // user sends the shorter roster with another click).
     bool confirmSend(const QString& roster);
 
 public Q_SLOTS:
@@ -36,6 +40,10 @@ public Q_SLOTS:
 
 private:
     widgets::CrlfTextEdit* rosterBox() const;
+    void removeDuplicateRows();
+    void goToRow(std::size_t line);
+    // 标签15: "共 N 行" for the rows the box holds, nothing for an empty box.
+    void showRowCount();
 
     QWidget* m_window;
     platform::UserDialogs* m_dialogs;

@@ -1,6 +1,9 @@
 // The program as installed: a copy in an empty directory starts, listens on
 // both phone ports, and ends with exit code 0 when its window is closed,
-// writing nothing next to itself.
+// writing nothing next to itself. CTest runs it in a network namespace of
+// its own (support/own-network.sh): on the machine's own network a copy of
+// the program running beside the tests holds the ports, and the probes
+// below would meet that copy instead of the one under test.
 
 #include <QDir>
 #include <QFile>

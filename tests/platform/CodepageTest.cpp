@@ -67,6 +67,57 @@ INSTANTIATE_TEST_SUITE_P(Table, GbkToUtf8, testing::Values(
     ConversionCase{"invalidByte", bytes({0xFF, 'x'}), bytes({0xEF, 0xBF, 0xBD, 'x'})}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct Gb18030Case {
+    const char* name;
+    std::string input;
+    std::string expected;
+    bool needsSystem;   // read by the system's converter, not by the formula
+};
+
+void PrintTo(const Gb18030Case& c, std::ostream* os) { *os << c.name; }
+
+class Gb18030ToUtf8 : public testing::TestWithParam<Gb18030Case> {};
+
+// Guards against a roster file's rare name characters (four-byte codes, or
+// two-byte codes GBK lacks) turning into U+FFFD, and against a bad or cut
+// byte swallowing the ASCII after it (a TAB, the next student's line).
+TEST_P(Gb18030ToUtf8, GivesTheCodePoints)
+{
+    if (GetParam().needsSystem && !hasGb18030())
+        GTEST_SKIP() << "this system has no GB18030 converter (Wine 8 lacks code page 54936)";
+    EXPECT_EQ(gb18030ToUtf8(GetParam().input), GetParam().expected);
+}
+
+// Four-byte codes from the standard: 81 30 81 30 is U+0080 and the basic
+// plane's codes follow its table; 90 30 81 30 is U+10000 and each step of
+// the last byte (30..39), the third (81..FE), the second (30..39) and the
+// first one up from there is one code point more.
+INSTANTIATE_TEST_SUITE_P(Table, Gb18030ToUtf8, testing::Values(
+    Gb18030Case{"ascii", "S\t1\r\n", "S\t1\r\n", false},
+    Gb18030Case{"gbkPair", bytes({0xD5, 0xC5}), "张", false},
+    // 䶮 (U+4DAE): FE 9F, a two-byte code GB18030 has and GBK lacks.
+    Gb18030Case{"pairBeyondGbk", bytes({0xC1, 0xF5, 0xFE, 0x9F}), "刘䶮", true},
+    Gb18030Case{"fourByteFirst", bytes({0x81, 0x30, 0x81, 0x30}), bytes({0xC2, 0x80}), true},
+    // 㐀 (U+3400), the first character of CJK extension A.
+    Gb18030Case{"fourByteBasicPlane", bytes({0x81, 0x39, 0xEE, 0x39}), "㐀", true},
+    Gb18030Case{"fourByteLastOfBasicPlane", bytes({0x84, 0x31, 0xA4, 0x39}), bytes({0xEF, 0xBF, 0xBF}), true},
+    // 𠀀 U+20000 = 10000 + 65536 = 5·12600 + 2·1260 + 1·10 + 6 → 95 32 82 36;
+    // 𡒄 U+21484 → 95 36 97 38; U+10FFFF → E3 32 9A 35.
+    Gb18030Case{"fourByteSupplementary", bytes({0x95, 0x32, 0x82, 0x36, 0x95, 0x36, 0x97, 0x38}), "𠀀𡒄", false},
+    Gb18030Case{"fourByteLast", bytes({0xE3, 0x32, 0x9A, 0x35}), bytes({0xF4, 0x8F, 0xBF, 0xBF}), false},
+    Gb18030Case{"fourBytePastUnicode", bytes({0xE3, 0x32, 0x9A, 0x36, 'x'}), bytes({0xEF, 0xBF, 0xBD, 'x'}), false},
+    // A zero byte is a byte of the file like any other.
+    Gb18030Case{"keepsNul", std::string("a\0b", 3), std::string("a\0b", 3), false},
+    // 80 and FF begin no code; a lead byte whose second byte fits no code
+    // is replaced alone, and the TAB after it stays.
+    Gb18030Case{"invalidBytes", bytes({0x80, 'a', 0xFF, 'b'}), bytes({0xEF, 0xBF, 0xBD, 'a', 0xEF, 0xBF, 0xBD, 'b'}), false},
+    Gb18030Case{"badSecondByte", bytes({0x81, '\t', 'x'}), bytes({0xEF, 0xBF, 0xBD, '\t', 'x'}), false},
+    Gb18030Case{"badThirdByte", bytes({0x95, 0x32, '\t', 0x36}), bytes({0xEF, 0xBF, 0xBD, '2', '\t', '6'}), false},
+    // A character cut off at the end (a file cut short) is dropped.
+    Gb18030Case{"cutPairAtEnd", bytes({'x', 0xD5}), "x", false},
+    Gb18030Case{"cutFourByteAtEnd", bytes({'x', 0x95, 0x36, 0x97}), "x", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Codepage, RoundTripsEveryTwoByteCharacterOfGbk)
 {
     // Every defined GBK pair must come back unchanged through UTF-8; a

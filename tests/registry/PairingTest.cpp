@@ -29,7 +29,8 @@ struct PairingCase {
     std::vector<File> files;
     // "name=photo,photo" per student in roster order ("name=-" without one),
     // then "?photo" for each photo of nobody, "!photo=a+b" for each photo
-    // several could claim, "~n" for n stale temporary files.
+    // several could claim, "~n" for n stale temporary files, "*n" for n
+    // roster rows counted once.
     const char* expected;
 };
 
@@ -53,6 +54,8 @@ std::string summary(const PairingResult& result)
     }
     if (!result.staleTemporaries.empty())
         add("~" + std::to_string(result.staleTemporaries.size()));
+    if (result.repeatedRows > 0)
+        add("*" + std::to_string(result.repeatedRows));
     return out;
 }
 
@@ -86,7 +89,9 @@ const PairingCase CASES[] = {
     {"name_shared_class_folder", "S\t张伟\t\t1\r\nS\t张伟\t\t2\r\n",
      {{"2/张伟.jpg"}, {"张伟.jpg"}, {"9/张伟.jpg"}},
      "张伟=- 张伟=2/张伟.jpg !9/张伟.jpg=张伟+张伟 !张伟.jpg=张伟+张伟"},
-    {"name_shared_within_class", "S\t张伟\t\t1\r\nS\t张伟\t\t1\r\n", {{"1/张伟.jpg"}},
+    // (Rows alike in every field are one student listed twice: see
+    // roster_pasted_twice.)
+    {"name_shared_within_class", "S\t张伟\t\t1\r\nS\t张伟\t待补\t1\r\n", {{"1/张伟.jpg"}},
      "张伟=- 张伟=- !1/张伟.jpg=张伟+张伟"},
     // The same ID number twice in the roster: neither gets the photo.
     {"id_repeated_in_roster", "S\t张三\t440524188001010014\t1\r\nS\t张山\t440524188001010014\t1\r\n",
@@ -104,6 +109,10 @@ const PairingCase CASES[] = {
     {"not_photos", "S\t赵六\t\t1\r\n",
      {{"赵六.txt"}, {"1/赵六.jpg", 0, ""}, {".velmora-0123456789abcdef.tmp"}, {"1/.velmora-fedcba9876543210.tmp"}},
      "赵六=- ~2"},
+    // A roster pasted twice is each student once. Before, every photo was
+    // one two students could claim and the whole school was missing.
+    {"roster_pasted_twice", "S\t张三\t11010519491231002X\t1\r\nS\t李四\t\t1\r\nS\t张三\t11010519491231002X\t1 \r\nS\t李四\t\t1\r\n",
+     {{"11010519491231002X.jpg"}, {"1/李四.jpg"}}, "张三=11010519491231002X.jpg 李四=1/李四.jpg *2"},
     // Blanks around a spreadsheet cell and a pasted heading row.
     {"blanks_and_heading", "学校标识码\t姓名\t身份证号\t班级编号\r\n S \t 张三　\t11010519491231002X \t1\r\n",
      {{"11010519491231002X.jpg"}}, "张三=11010519491231002X.jpg"},

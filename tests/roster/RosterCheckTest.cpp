@@ -1,6 +1,7 @@
 // The look over the roster before it is sent: which rows the phone would
 // take apart wrongly, file under the wrong student or show with "?".
 
+#include "roster/DuplicateRows.h"
 #include "roster/RosterCheck.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,8 @@ std::string summary(const std::vector<RowFinding>& findings)
         case RowFault::IdInvalid: out += "invalid=" + f.detail; break;
         case RowFault::IdRepeated: out += "repeats=" + std::to_string(f.firstLine); break;
         case RowFault::CharacterLost: out += "lost=" + f.detail; break;
+        case RowFault::Duplicate: out += "duplicate=" + std::to_string(f.firstLine); break;
+        case RowFault::LineBreakInCell: out += "linebreak-" + std::to_string(f.lastLine); break;
         }
     }
     return out;
@@ -70,6 +73,23 @@ const CheckCase CASES[] = {
     {"characters_lost", "A\t𠮷𠮷田\t\t1\r\nA\t张三\t\t😀班", "1:lost=𠮷 2:lost=😀"},
     // One row may have several faults; each is listed.
     {"several_faults_in_a_row", "A\t𠮷\t3.3E+17\r\nA\t𠮷\t3.3E+17\t1", "1:fields=3 1:lost=𠮷 2:number=3.3E+17 2:lost=𠮷"},
+    // A roster pasted twice: each row of the second copy is one repeat, its
+    // faults the first copy's. Before, every ID of the second copy was
+    // listed as repeated and the rest hidden behind "另有…行".
+    {"rows_pasted_twice", "A\t张三\t11010519491231002X\t1\r\nA\t李四\t3.3E+17\t1\r\n"
+                          "A\t张三\t11010519491231002X\t1\r\nA\t李四\t3.3E+17\t1\r\n",
+     "2:number=3.3E+17 3:duplicate=1 4:duplicate=2"},
+    // Blanks around a cell make no other student; another "x", or only the
+    // same ID under another name, is no repeat of the row.
+    {"repeat_despite_blanks", "A\t张三\t11010519491231002X\t1\r\nA \t张三　\t11010519491231002X\t1 \r\n"
+                              "A\t张三\t11010519491231002x\t1\r\nA\t张山\t11010519491231002X\t1",
+     "2:duplicate=1 3:repeats=1 4:repeats=1"},
+    // A quoted first cell with a line break, where the clean-up never ran
+    // (no TAB in front of a quote): the phone would take the student for
+    // two rows. Before, only "有1列" was said of its first line. Ditto marks
+    // in the first column are no cells.
+    {"line_break_in_cell", "\"学生\r\n(转)\"\t张三\t\t1\r\n\"\t李四\t\t1\r\n\"\t王五\t\t1\r\nA\t赵六\t\"x\r\ny\"\t1",
+     "1:linebreak-2 5:linebreak-6"},
 };
 
 class RosterCheckTable : public testing::TestWithParam<CheckCase> {};
@@ -104,5 +124,60 @@ TEST(RosterCheckMessage, ListsTenRowsAndCountsTheRest)
               "\n第10行 学生7：有3列，每行应为4列（学校标识码、姓名、身份证号、班级编号）"
               "\n……另有3行也有问题。");
 }
+
+// The send check's message for a roster pasted twice: the repeats in one
+// line that says what to do, the other faulty rows listed as before.
+TEST(RosterCheckMessage, CountsRepeatsInOneLine)
+{
+    std::string once;
+    for (int i = 0; i < 12; ++i)
+        once += "A\t学生" + std::to_string(i) + "\t\t1\r\n";
+    const std::string message = rosterCheckMessage(checkRoster(once + "A\t𠮷\t\t1\r\n" + once));
+    EXPECT_EQ(message,
+              "名册中有 12 行重复（可能粘贴了两次），传到手机后这些学生会出现两次。"
+              "可点“删除重复行”，每个学生只留第一次出现的那一行，再点“传名册到手机”。\n"
+              "\n名册中下面这些行传到手机后会出错：\n"
+              "\n第13行 𠮷：“𠮷”传到手机会变成“?”");
+}
+
+struct DuplicateCase {
+    const char* name;
+    const char* roster;
+    const char* kept;       // the roster without its repeats
+    std::size_t removed;
+    std::size_t rows;       // rows of `roster` as the phone counts them
+};
+
+const DuplicateCase DUPLICATE_CASES[] = {
+    {"pasted_twice", "a\tb\r\nc\td\r\na\tb\r\nc\td\r\n", "a\tb\r\nc\td\r\n", 2, 4},
+    {"blanks_around_cells", "a\tb\r\n a\t b　\r\n", "a\tb\r\n", 1, 2},
+    // Empty lines are no rows: they stay, and count for nothing.
+    {"empty_lines_stay", "a\r\n\r\na\r\n\r\n", "a\r\n\r\n\r\n", 1, 2},
+    {"last_row_without_break", "a\r\nb\r\na", "a\r\nb\r\n", 1, 3},
+    {"lf_only", "a\nb\na\n", "a\nb\n", 1, 3},
+    // Rows that differ in a field or in their number of fields both stay.
+    {"one_field_more", "a\tb\r\na\tb\t\r\n", "a\tb\r\na\tb\t\r\n", 0, 2},
+    {"id_x_differs", "A\t张\t11010519491231002X\r\nA\t张\t11010519491231002x\r\n",
+     "A\t张\t11010519491231002X\r\nA\t张\t11010519491231002x\r\n", 0, 2},
+    {"empty_box", "", "", 0, 0},
+};
+
+class DuplicateTable : public testing::TestWithParam<DuplicateCase> {};
+
+// Guards against 删除重复行 taking a student who is only like another, or
+// anything but the repeated rows, out of the box, and against 共 N 行
+// counting empty lines the phone does not get.
+TEST_P(DuplicateTable, TakesOutOnlyRepeats)
+{
+    const DuplicateCase& c = GetParam();
+    const DuplicateFreeRoster kept = withoutDuplicateRows(c.roster);
+    EXPECT_EQ(kept.text, c.kept);
+    EXPECT_EQ(kept.removed, c.removed);
+    EXPECT_EQ(rosterRowCount(c.roster), c.rows);
+    EXPECT_EQ(rosterRowCount(kept.text), c.rows - c.removed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roster, DuplicateTable, testing::ValuesIn(DUPLICATE_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

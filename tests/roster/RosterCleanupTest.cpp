@@ -45,13 +45,12 @@ const CleanupCase CASES[] = {
     // front of the text that followed it.
     {"paste_in_middle", "head\r\na\t\"\tb\"\tc\r\ntail", 16, "head\r\na\tb\tc\r\ntail", 13},
     // Spreadsheet copies (Excel, WPS, LibreOffice alike) quote a cell that
-    // holds a line break or a TAB, doubling its own quotes. The box shows
+    // holds a line break, doubling its own quotes. The box shows
     // the cell's line break as CR LF. Before, the TAB in front of every
     // quoted cell went: code and name glued, one student split in two rows.
     {"copy_cell_with_line_break", "3301010001\t\"学生0007\r\n(转)\"\t330101201001010007\t700\r\n", AT_END,
      "3301010001\t学生0007 (转)\t330101201001010007\t700\r\n", AT_END},
     {"copy_cell_with_lf_only", "A\t\"x\ny\"\tB\r\n", AT_END, "A\tx y\tB\r\n", AT_END},
-    {"copy_cell_with_tab", "A\t\"x\ty\"\tB\r\n", AT_END, "A\tx y\tB\r\n", AT_END},
     // A doubled quote does not close the cell: the line break after it is
     // still the cell's.
     {"copy_cell_with_quotes", "A\t\"说\"\"你好\"\"\r\n再见\"\tB\r\n", AT_END, "A\t说你好 再见\tB\r\n", AT_END},
@@ -65,6 +64,23 @@ const CleanupCase CASES[] = {
     // ditto mark in front of a text must not pull the next student's row in.
     {"ditto_mark_closes_no_field", "S\t张三\t\t\"\r\nS\t李四\t\t\"同上\r\n", AT_END,
      "S\t张三\t\t\r\nS\t李四\t\t同上\r\n", AT_END},
+    // Ditto marks (a lone quote for "same as above") in one column of two
+    // rows, or side by side in one row: a quoted cell never holds a TAB
+    // behind its value, so they open no cell. Before, the quotes paired up
+    // and folded the rows between them into one field (王五 vanished into
+    // the row above, every field after it one column to the left).
+    {"ditto_last_column_two_rows", "S\t张三\t110\t\"\r\nS\t王五\t120\t\"\r\nS\t李四\t130\t2\r\n", AT_END,
+     "S\t张三\t110\t\r\nS\t王五\t120\t\r\nS\t李四\t130\t2\r\n", AT_END},
+    {"ditto_name_column_two_rows", "S\t\"\t110\t1\r\nS\t\"\t120\t1\r\n", AT_END,
+     "S\t\t110\t1\r\nS\t\t120\t1\r\n", AT_END},
+    {"ditto_first_column_two_rows", "S\t\"\t张三\"\t\t1\r\n\"\t李四\t\t1\r\n\"\t王五\t\t1\r\n", AT_END,
+     "S\t张三\t\t1\r\n\t李四\t\t1\r\n\t王五\t\t1\r\n", AT_END},
+    {"ditto_marks_side_by_side", "S\t张三\t\"\t\"\r\nS\t王五\t\"\t\"\r\n", AT_END,
+     "S\t张三\t\t\r\nS\t王五\t\t\r\n", AT_END},
+    // A TAB behind a value's first character means the same: no cell is
+    // quoted there, the quotes go and the TAB stays a field separator
+    // (nobody types a TAB into a roster cell; staff do type ditto marks).
+    {"tab_inside_value_is_no_cell", "A\t\"x\ty\"\tB\r\n", AT_END, "A\tx\ty\tB\r\n", AT_END},
     {"closing_quote_before_line_end", "A\t\"\tx\"y\"\r\nB\t\"\tz\"\tC", AT_END, "A\txy\r\nB\tz\tC", AT_END},
     // The caret inside a cell that lost its line break stays behind the
     // same character.

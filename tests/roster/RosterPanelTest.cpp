@@ -6,12 +6,14 @@
 
 #include "app/MainWindow.h"
 #include "widgets/CrlfTextEdit.h"
+#include "roster/RosterPanel.h"
 #include "roster/XlsReader.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/TestWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -46,6 +48,8 @@ private:
         button->click();
     }
     QString path(const char* name) const { return QString::fromStdString(m_dir.file(name)); }
+    QString rowCount() const { return m_window->findChild<QLabel*>(QStringLiteral("标签15"))->text(); }
+    roster::RosterPanel* panel() const { return m_window->findChild<roster::RosterPanel*>(); }
     static bool exists(const QString& file) { return QFileInfo::exists(file); }
 
     test::ScratchDir m_dir;
@@ -94,13 +98,65 @@ private Q_SLOTS:
     }
 
     // Typing a quote right after a TAB takes the quote away at once; the TAB
-    // stays, so the field typed next is not glued to the one before.
+    // stays, so the field typed next is not glued to the one before. The
+    // row count follows what is typed.
     void typedQuoteAfterTab()
     {
         m_box->setFocus();
         QTest::keyClicks(m_box, QStringLiteral("A\tB\t\"C"));
         QCOMPARE(m_box->crlfText(), QStringLiteral("A\tB\tC"));
         QCOMPARE(m_box->textCursor().position(), 5);
+        QCOMPARE(rowCount(), QStringLiteral("共 1 行"));
+    }
+
+    // 标签15 counts the rows the phone gets, for every kind of change of the
+    // box; empty lines are no rows and an empty box shows nothing.
+    void rowCountFollowsTheBox_data()
+    {
+        QTest::addColumn<QString>("roster");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("only_line_breaks") << QStringLiteral("\r\n\r\n") << QString();
+        QTest::newRow("one_row_without_break") << QStringLiteral("a\tb") << QStringLiteral("共 1 行");
+        QTest::newRow("empty_lines_between") << QStringLiteral("a\r\n\r\nb\r\n\r\n") << QStringLiteral("共 2 行");
+        QTest::newRow("a_school") << QStringLiteral("3301\t学生\t\t1\r\n").repeated(1234) << QStringLiteral("共 1234 行");
+    }
+    void rowCountFollowsTheBox()
+    {
+        QFETCH(QString, roster);
+        QFETCH(QString, shown);
+        m_box->setCrlfText(QStringLiteral("x\r\ny\r\nz\r\n"));
+        QCOMPARE(rowCount(), QStringLiteral("共 3 行"));
+        m_box->setCrlfText(roster);
+        QCOMPARE(rowCount(), shown);
+        // A school's four digits must not be cut off in the label's room.
+        const auto* label = m_window->findChild<QLabel*>(QStringLiteral("标签15"));
+        QVERIFY(label->fontMetrics().horizontalAdvance(shown) <= label->width());
+    }
+
+    // A roster pasted twice: the send check offers 删除重复行, and only that
+    // click changes the box, taking out just the repeats. The box's own
+    // write is no edit: the quotes the clean-up would take stay.
+    void duplicatesRemovedOnlyOnClick()
+    {
+        const QString once = QStringLiteral("S\t\"王五\"\t\t1\r\nS\t李四\t\t2\r\n");
+        m_box->setCrlfText(once + once);
+        QCOMPARE(rowCount(), QStringLiteral("共 4 行"));
+
+        m_dialogs.answers << QStringLiteral("返回修改");
+        QVERIFY(!panel()->confirmSend(m_box->crlfText()));
+        QCOMPARE(m_dialogs.questions.size(), 1);
+        QVERIFY(m_dialogs.questions.last().startsWith(QStringLiteral("choose 名册中有 2 行重复（可能粘贴了两次）")));
+        QVERIFY(m_dialogs.questions.last().endsWith(QStringLiteral("[仍然发送|删除重复行|返回修改]")));
+        QCOMPARE(m_box->crlfText(), once + once);
+
+        m_dialogs.answers << QStringLiteral("删除重复行");
+        QVERIFY(!panel()->confirmSend(m_box->crlfText()));
+        QCOMPARE(m_box->crlfText(), once);
+        QCOMPARE(rowCount(), QStringLiteral("共 2 行"));
+        // What is left is clean: the next click sends without a question.
+        QVERIFY(panel()->confirmSend(m_box->crlfText()));
+        QCOMPARE(m_dialogs.questions.size(), 2);
     }
 
     // Cancelling the save dialog writes nothing and says nothing.

@@ -16,7 +16,7 @@ class FakeDialogs final : public platform::UserDialogs {
 public:
     QStringList messages;       // texts of the message boxes shown
     QStringList questions;      // "save *.xls", "open *.xls", "folder <title> <start>",
-                                // "proceed <text>"
+                                // "proceed <text>", "choose <text> [<button>|<button>…]"
     QQueue<QString> answers;    // next paths or folders to answer with
     std::function<void()> whileAsking; // runs inside each askToProceed, before it answers
 
@@ -28,6 +28,14 @@ public:
         if (whileAsking)
             whileAsking();
         return next() == proceed;
+    }
+    // Chooses the next answer when it is one of the buttons, else the last.
+    QString askChoice(QWidget*, const QString& text, const QStringList& buttons) override
+    {
+        questions << QStringLiteral("choose ") + text + QStringLiteral(" [") + buttons.join(QLatin1Char('|'))
+                + QLatin1Char(']');
+        const QString answer = next();
+        return buttons.contains(answer) ? answer : buttons.value(buttons.size() - 1);
     }
     QString askSaveFile(QWidget*, const QString& pattern) override
     {
