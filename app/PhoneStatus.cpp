@@ -3,6 +3,7 @@
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "platform/UserDialogs.h"
+#include "roster/RosterCheck.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -13,18 +14,6 @@ namespace {
 QString deviceOf(const QString& client)
 {
     return QString::fromStdString(RosterRecipient::deviceOf(client.toStdString()));
-}
-
-// Rows as the phone gets them: lines of the CR LF text that are not empty.
-int rosterRows(const QString& roster)
-{
-    int rows = 0;
-    for (QStringView line : QStringView(roster).split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        rows += line.isEmpty() ? 0 : 1;
-    }
-    return rows;
 }
 
 } // namespace
@@ -76,7 +65,9 @@ void PhoneStatus::phoneLeft(const QString& client)
 void PhoneStatus::rosterSent(const QString& client, const QString& roster)
 {
     m_recipient.sent(client.toStdString());
-    m_sentLine = QStringLiteral("名册已发送到 %1（%2 行）").arg(deviceOf(client)).arg(rosterRows(roster));
+    // Rows as the phone counts them, as 标签15 and the send check do.
+    const auto rows = static_cast<qulonglong>(roster::rosterRowCount(roster.toStdString()));
+    m_sentLine = QStringLiteral("名册已发送到 %1（%2 行）").arg(deviceOf(client)).arg(rows);
     show();
 }
 
