@@ -98,14 +98,26 @@ struct NameText {
     {
         return {text.substr(pos, count), gbk};
     }
-    std::vector<std::string_view> levels() const { return gbk ? gbkLevels(text) : utf8Levels(text); }
+    // Every level, the empty ones too.
+    std::vector<std::string_view> allLevels() const { return gbk ? gbkLevels(text) : utf8Levels(text); }
+    // The levels a path is made of: empty ones ("a\\b", a leading "\")
+    // collapse, since a phone that builds a path from an empty roster field
+    // means the level above, and an empty level can lead nowhere else.
+    std::vector<std::string_view> levels() const
+    {
+        std::vector<std::string_view> out = allLevels();
+        std::erase_if(out, [](std::string_view level) { return level.empty(); });
+        return out;
+    }
+    // Whether the last level, after the last "\" or "/", is a file name.
+    bool hasFileName() const { return !allLevels().back().empty(); }
     std::string utf8(std::string_view level) const
     {
         return gbk ? platform::gbkToUtf8(level) : std::string(level);
     }
     bool isSafe() const
     {
-        if (text.empty() || text.find('\0') != std::string_view::npos)
+        if (text.empty() || text.find('\0') != std::string_view::npos || !hasFileName())
             return false;
         for (std::string_view level : levels()) {
             if (!(gbk ? isSafeGbkLevel(level) : isSafeUtf8Level(level)))
@@ -197,7 +209,7 @@ bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
     const NameText fileForm = filedForm(fileName);
     result.fileName = photoFileName(fileName.gbk);
     result.shownName = shownFileName(fileForm);
-    if (fileName.gbk.empty() || result.fileName.empty() || fileForm.fileName().text.empty()) {
+    if (fileName.gbk.empty() || result.fileName.empty() || !fileForm.hasFileName()) {
         result.status = StoreResult::Status::NoName;
         result.detail = "no file name";
         return false;

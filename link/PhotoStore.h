@@ -47,10 +47,11 @@ extern const std::string NO_ID_FOLDER_GBK;
 std::string photoFileName(std::string_view gbkName);
 
 // Whether a GBK photo name stays inside the receive directory: no level (split
-// at "\" and at "/", which Windows takes as a separator too) is empty or made
-// only of dots and blanks (".", "..", "..." and the like), no level holds ":"
-// (a drive letter or an alternate stream), and no byte is zero. An empty name
-// is not safe.
+// at "\" and at "/", which Windows takes as a separator too) is made only of
+// dots and blanks (".", "..", "..." and the like), no level holds ":" (a drive
+// letter or an alternate stream), no byte is zero, and the last level is not
+// empty. Empty levels before it collapse ("a\\b.jpg" is stored as "a\b.jpg",
+// "\b.jpg" as "b.jpg"): they lead nowhere. An empty name is not safe.
 bool isSafePhotoName(std::string_view gbkName);
 
 // Stores `photo` under the GBK name `gbkName` in `receiveDirectory`, which must
