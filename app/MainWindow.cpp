@@ -125,11 +125,18 @@ void MainWindow::startUp()
     m_photoServer->setPort(m_options.photoPort);
     m_photoServer->listen();
 
-    const QString directory = m_settings->receiveDirectory(platform::defaultReceiveDirectory());
-    control<QLineEdit>(this, u"目录编辑框1")->setText(directory);
+    setReceiveDirectoryText(m_settings->receiveDirectory(platform::defaultReceiveDirectory()));
 
     if (m_options.startPanel)
         m_connectionPanel->start();
+}
+
+// Setting the empty box to the empty text (an empty value in set.ini) fires
+// no change, so the separator rule is run here as well.
+void MainWindow::setReceiveDirectoryText(const QString& text)
+{
+    control<QLineEdit>(this, u"目录编辑框1")->setText(text);
+    keepTrailingSeparator();
 }
 
 void MainWindow::keepTrailingSeparator()
@@ -148,7 +155,7 @@ void MainWindow::chooseReceiveDirectory()
         this, QStringLiteral("请选择照片要存放的文件夹"), box->text()).trimmed();
     if (chosen.isEmpty())
         return;
-    box->setText(chosen);
+    setReceiveDirectoryText(chosen);
     m_settings->setReceiveDirectory(box->text());
 }
 

@@ -60,6 +60,7 @@ protected:
 private:
     void bindEvents();
     void startUp();
+    void setReceiveDirectoryText(const QString& text);
 
     MainWindowOptions m_options;
     std::unique_ptr<platform::UserDialogs> m_ownDialogs;

@@ -197,6 +197,12 @@ private Q_SLOTS:
         QTest::newRow("separatorAppended")
             << gbk("[\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC]\r\n\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC=/srv/photos\r\n")
             << QStringLiteral("/srv/photos/");
+        // An empty value sets the empty box to the empty text, which fires
+        // no change: the separator must be there all the same, or every
+        // photo's path is its bare name.
+        QTest::newRow("emptyValue")
+            << gbk("[\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC]\r\n\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC=\r\n")
+            << QStringLiteral("/");
         QTest::newRow("gbkPath")
             << gbk("[\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC]\r\n\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC=/srv/\xD5\xC5\r\n")
             << QStringLiteral("/srv/张/");
