@@ -200,10 +200,9 @@ bool makeDirectories(const fs::path& directory, StoreResult& result)
     return true;
 }
 
-// Checks the name and the receive directory and makes every directory the
-// target needs; false (with `result` filled in) when nothing may be written.
-bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
-             const PhotoName& fileName, Plan& chosen, StoreResult& result)
+// Checks the names before any folder is looked at; false (with `result`
+// filled in) when nothing may be written.
+bool checkNames(const PhotoName& photoName, const PhotoName& fileName, StoreResult& result)
 {
     const NameText photoForm = filedForm(photoName);
     const NameText fileForm = filedForm(fileName);
@@ -223,13 +222,23 @@ bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
         result.detail = "name leaves the receive directory: " + fileForm.utf8(fileForm.text);
         return false;
     }
+    return true;
+}
+
+// Checks the names and the receive directory and makes every directory the
+// target needs; false (with `result` filled in) when nothing may be written.
+bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
+             const PhotoName& fileName, Plan& chosen, StoreResult& result)
+{
+    if (!checkNames(photoName, fileName, result))
+        return false;
     std::error_code error;
     if (!fs::is_directory(receiveDirectory, error)) {
-        result.status = StoreResult::Status::WriteFailed;
+        result.status = StoreResult::Status::FolderMissing;
         result.detail = "receive directory missing: " + platform::utf8FromPath(receiveDirectory);
         return false;
     }
-    chosen = plan(receiveDirectory, photoForm, fileForm);
+    chosen = plan(receiveDirectory, filedForm(photoName), filedForm(fileName));
     if (!chosen.directoryPart.empty() && !makeDirectories(receiveDirectory / chosen.directoryPart, result))
         return false;
     return makeDirectories(chosen.target.parent_path(), result);
@@ -269,18 +278,34 @@ StoreResult storePhoto(const fs::path& receiveDirectory, std::string_view gbkNam
     return storePhoto(receiveDirectory, PhotoName(std::string(gbkName)), photo);
 }
 
-StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo)
+std::optional<StoreResult> refusal(const PhotoName& name, std::string_view photo)
 {
     StoreResult result;
-    Plan chosen;
     if (photo.empty() && !name.empty()) {
-        const NameText form = filedForm(name);
         result.fileName = photoFileName(name.gbk);
-        result.shownName = shownFileName(form);
+        result.shownName = shownFileName(filedForm(name));
         result.status = StoreResult::Status::EmptyPhoto;
         result.detail = "empty photo not written over " + name.shown();
         return result;
     }
+    if (!checkNames(name, name, result))
+        return result;
+    return std::nullopt;
+}
+
+std::string shownFileName(const PhotoName& name)
+{
+    StoreResult result;
+    checkNames(name, name, result);
+    return result.shownName;
+}
+
+StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo)
+{
+    if (auto refused = refusal(name, photo))
+        return *refused;
+    StoreResult result;
+    Plan chosen;
     if (!prepare(receiveDirectory, name, name, chosen, result))
         return result;
     writeReplacing(chosen.target, photo, result);

@@ -224,7 +224,7 @@ TEST(PhotoReplace, MissingReceiveDirectoryIsNotMade)
 {
     TempTree tree;
     const StoreResult result = storePhoto(tree.root() / "gone" / "", "a\\x.jpg", "new");
-    EXPECT_EQ(result.status, Status::WriteFailed);
+    EXPECT_EQ(result.status, Status::FolderMissing);
     EXPECT_FALSE(fs::exists(tree.root() / "gone"));
 }
 
