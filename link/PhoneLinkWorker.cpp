@@ -51,7 +51,10 @@ std::int64_t steadyNanos()
 PhoneLink::Worker::Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread)
     : m_link(link), m_holdThread(std::move(holdThread)), m_context(new QObject),
       m_writer([this](StoreJob& job, const StoreResult& result) { return written(job, result); },
-               [this] { decodeWaitingPreview(); })
+               [this] {
+                   decodeWaitingPreview();
+                   return std::optional<PhotoWriter::Clock::time_point>();
+               })
 {
     m_context->moveToThread(networkThread);
 }
