@@ -8,6 +8,7 @@
 #include "widgets/PictureBox.h"
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
+#include "platform/HoldingFolder.h"
 #include "platform/PathSeparator.h"
 #include "platform/Paths.h"
 #include "platform/UserDialogs.h"
@@ -16,6 +17,7 @@
 #include "registry/export/ExportDialog.h"
 #include "roster/RosterPanel.h"
 
+#include <QCloseEvent>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -74,7 +76,11 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     m_commandServer = new link::TcpServer(m_photoServer, this);
     m_commandServer->setObjectName(QStringLiteral("服务器1"));
 
-    m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, this);
+    link::PhoneLink::Holding holding;
+    holding.folder = m_options.holdingFolder.isEmpty() ? platform::holdingFolder()
+                                                        : std::filesystem::path(m_options.holdingFolder.toStdU16String());
+    holding.retry = std::chrono::milliseconds(m_options.holdingRetryMs);
+    m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, holding, this);
     m_rosterPanel = new roster::RosterPanel(this, m_dialogs, this);
     m_phoneLink->setRosterCheck([panel = m_rosterPanel](const QString& roster) {
         return panel->confirmSend(roster);
@@ -109,6 +115,14 @@ void MainWindow::bindEvents()
     connect(m_phoneLink, &link::PhoneLink::photoShown, this, [this] {
         if (m_checkWindow && m_checkWindow->isVisible())
             m_checkWindow->refresh();
+    });
+    // Held photos written into the receive folder change what it holds.
+    connect(m_phoneLink, &link::PhoneLink::holdingChanged, this, [this] {
+        if (m_checkWindow) {
+            showHeldInCheckWindow();
+            if (m_checkWindow->isVisible())
+                m_checkWindow->refresh();
+        }
     });
     connect(control<CrlfTextEdit>(this, u"编辑框2"), &CrlfTextEdit::userEdited,
             m_rosterPanel, &roster::RosterPanel::cleanUp);
@@ -157,6 +171,9 @@ void MainWindow::chooseReceiveDirectory()
         return;
     setReceiveDirectoryText(chosen);
     m_settings->setReceiveDirectory(box->text());
+    // The same folder chosen again changes no text: held photos are tried
+    // there all the same.
+    m_phoneLink->lookAgain();
 }
 
 void MainWindow::openReceiveDirectory()
@@ -191,10 +208,35 @@ void MainWindow::openCheckWindow()
             dialog.exec();
         });
     }
+    showHeldInCheckWindow();
     m_checkWindow->show();
     m_checkWindow->raise();
     m_checkWindow->activateWindow();
     m_checkWindow->refresh();
+}
+
+// Photos the holding folder did not take live in memory only: closing the
+// window would lose them, so staff are asked first.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    const std::size_t inMemory = m_phoneLink->holding().inMemory;
+    if (inMemory > 0 && !m_dialogs->askToProceed(this, QStringLiteral(
+            "还有 %1 张照片没有保存到任何磁盘上，只在内存中：关闭程序会丢失它们。\n"
+            "请先腾出磁盘空间，或用“选择目录...”另选接收目录，等照片写入后再关闭。").arg(inMemory),
+            QStringLiteral("仍然关闭"), QStringLiteral("不关闭"))) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void MainWindow::showHeldInCheckWindow()
+{
+    const link::HoldingState& held = m_phoneLink->holding();
+    QStringList names;
+    for (const std::string& name : held.names)
+        names << QString::fromStdString(name);
+    m_checkWindow->setHeldPhotos(static_cast<int>(held.held), names);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)

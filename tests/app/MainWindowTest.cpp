@@ -97,6 +97,7 @@ private Q_SLOTS:
         row(u"按钮7", "QPushButton", u"分组框1", {321, 19, 119, 28}, true, QStringLiteral("名单核对…"));
         row(u"目录编辑框1", "QLineEdit", u"分组框1", {78, 60, 243, 26}, true, {});
         row(u"标签4", "QLabel", u"分组框1", {128, 21, 96, 24}, true, QStringLiteral("0"));
+        row(u"标签13", "QLabel", u"分组框1", {226, 19, 93, 30}, false, {});
         row(u"标签3", "QLabel", u"分组框1", {16, 21, 104, 24}, true, QStringLiteral("收到文件个数:"));
         row(u"标签2", "QLabel", u"分组框1", {16, 56, 64, 32}, true, QStringLiteral("接收目录"));
         row(u"分组框1", "QGroupBox", u"", {15, 347, 449, 96}, true, QStringLiteral("从手机端接收照片"));
