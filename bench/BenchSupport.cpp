@@ -240,14 +240,17 @@ bool finishSimulator(QProcess& process, int timeoutMs)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-ReceivingWindow::ReceivingWindow()
+ReceivingWindow::ReceivingWindow(const std::function<void(app::MainWindowOptions&)>& adjust)
 {
     QDir().mkpath(receiveDirectory());
     app::MainWindowOptions options;
     options.commandPort = 0;
     options.photoPort = 0;
     options.settingsFile = m_dir.filePath(QStringLiteral("set.ini"));
+    options.holdingFolder = holdingFolder();
     options.startPanel = false;
+    if (adjust)
+        adjust(options);
     m_window = std::make_unique<app::MainWindow>(options);
     m_window->findChild<QLineEdit*>(QStringLiteral("目录编辑框1"))->setText(receiveDirectory());
     m_link = m_window->findChild<link::PhoneLink*>();
