@@ -36,15 +36,18 @@ StoreJob photoJob(const fs::path& receive, const std::string& gbkName, const std
     return job;
 }
 
-// Regular files under `folder`, relative with "/", and their bytes.
+// Regular files under `folder`, relative with "/" in UTF-8, and their bytes.
 std::map<std::string, std::string> filesUnder(const fs::path& folder)
 {
     std::map<std::string, std::string> files;
     if (!fs::exists(folder))
         return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file())
-            files[entry.path().lexically_relative(folder).generic_string()] = TempTree::read(entry.path());
+        if (entry.is_regular_file()) {
+            // UTF-8 on every platform: Windows' narrow form is its code page.
+            const std::u8string relative = entry.path().lexically_relative(folder).generic_u8string();
+            files[std::string(relative.begin(), relative.end())] = TempTree::read(entry.path());
+        }
     }
     return files;
 }
