@@ -136,4 +136,10 @@ qint64 statusKb(const char* field);
 // The value below which `share` (0..1) of the sorted `values` lie.
 double percentile(std::vector<double> values, double share);
 
+// Ticks a timer on the window thread every `tickMs` until `done` holds or
+// `limitMs` pass, running `each` at every tick; returns the gaps between
+// the ticks in ms: how long the window could not have answered a click.
+std::vector<double> tickGaps(int tickMs, const std::function<bool()>& done, int limitMs,
+                             const std::function<void()>& each = {});
+
 } // namespace velmora::bench
