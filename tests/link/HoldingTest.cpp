@@ -259,7 +259,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<bool>("away");
         QTest::addColumn<QString>("prefix");
-        // The finding: "存失败：330106201201039325.j", cut at both ends.
+        // A centred label cut this name at both ends: "存失败：330106201201039325.j".
         QTest::newRow("refused") << QByteArray("..\\330106201201039325.jpg") << false << QStringLiteral("保存失败：");
         QTest::newRow("held") << QByteArray("330106201201039325.jpg") << true << QStringLiteral("已暂存：");
         QTest::newRow("stored") << QByteArray("330106201201039325330106.jpg") << false << QString();

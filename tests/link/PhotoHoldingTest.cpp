@@ -81,7 +81,7 @@ void PrintTo(const RuleRow& row, std::ostream* os) { *os << row.name; }
 class HoldingRule : public testing::TestWithParam<RuleRow> {};
 
 // Guards against each way a photo was lost while the receive folder was
-// away (finding: 4 of 7 photos stored, the three in between nowhere), a
+// away (4 of 7 photos stored, the three in between nowhere), a
 // held photo overtaken by a newer one, a name refusal turned into an
 // endless hold, and a photo lost when the holding folder fails too.
 TEST_P(HoldingRule, PhotoGoesWhereTheTableSays)
