@@ -28,11 +28,9 @@ public:
     // may be called again from within; each box is shown at most once.
     void show(const HoldingState& state);
 
-    // The texts, for the tests: the line, and the message of an outage.
+private:
     static QString lineText(const HoldingState& state);
     QString outageText(const HoldingState& state) const;
-
-private:
     void showLine(const HoldingState& state);
     QString memoryText(const HoldingState& state) const;
     QString earlierRunText(const HoldingState& state) const;
