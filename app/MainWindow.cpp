@@ -9,6 +9,7 @@
 #include "widgets/PictureBox.h"
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
+#include "platform/HoldingFolder.h"
 #include "platform/PathSeparator.h"
 #include "platform/Paths.h"
 #include "platform/UserDialogs.h"
@@ -17,6 +18,7 @@
 #include "registry/export/ExportDialog.h"
 #include "roster/RosterPanel.h"
 
+#include <QCloseEvent>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -75,7 +77,11 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     m_commandServer = new link::TcpServer(m_photoServer, this);
     m_commandServer->setObjectName(QStringLiteral("服务器1"));
 
-    m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, this);
+    link::PhoneLink::Holding holding;
+    holding.folder = m_options.holdingFolder.isEmpty() ? platform::holdingFolder()
+                                                        : std::filesystem::path(m_options.holdingFolder.toStdU16String());
+    holding.retry = std::chrono::milliseconds(m_options.holdingRetryMs);
+    m_phoneLink = new link::PhoneLink(this, m_commandServer, m_photoServer, m_dialogs, holding, this);
     m_phoneStatus = new PhoneStatus(this, m_commandServer, m_phoneLink, m_dialogs, this);
     m_rosterPanel = new roster::RosterPanel(this, m_dialogs, this);
     m_phoneLink->setRosterCheck([panel = m_rosterPanel](const QString& roster) {
@@ -112,6 +118,14 @@ void MainWindow::bindEvents()
         if (m_checkWindow && m_checkWindow->isVisible())
             m_checkWindow->refresh();
     });
+    // Held photos written into the receive folder change what it holds.
+    connect(m_phoneLink, &link::PhoneLink::holdingChanged, this, [this] {
+        if (m_checkWindow) {
+            showHeldInCheckWindow();
+            if (m_checkWindow->isVisible())
+                m_checkWindow->refresh();
+        }
+    });
     connect(control<CrlfTextEdit>(this, u"编辑框2"), &CrlfTextEdit::userEdited,
             m_rosterPanel, &roster::RosterPanel::cleanUp);
     connect(control<QLineEdit>(this, u"目录编辑框1"), &QLineEdit::textChanged,
@@ -127,11 +141,18 @@ void MainWindow::startUp()
     m_photoServer->setPort(m_options.photoPort);
     m_photoServer->listen();
 
-    const QString directory = m_settings->receiveDirectory(platform::defaultReceiveDirectory());
-    control<QLineEdit>(this, u"目录编辑框1")->setText(directory);
+    setReceiveDirectoryText(m_settings->receiveDirectory(platform::defaultReceiveDirectory()));
 
     if (m_options.startPanel)
         m_connectionPanel->start();
+}
+
+// Setting the empty box to the empty text (an empty value in set.ini) fires
+// no change, so the separator rule is run here as well.
+void MainWindow::setReceiveDirectoryText(const QString& text)
+{
+    control<QLineEdit>(this, u"目录编辑框1")->setText(text);
+    keepTrailingSeparator();
 }
 
 void MainWindow::keepTrailingSeparator()
@@ -150,8 +171,11 @@ void MainWindow::chooseReceiveDirectory()
         this, QStringLiteral("请选择照片要存放的文件夹"), box->text()).trimmed();
     if (chosen.isEmpty())
         return;
-    box->setText(chosen);
+    setReceiveDirectoryText(chosen);
     m_settings->setReceiveDirectory(box->text());
+    // The same folder chosen again changes no text: held photos are tried
+    // there all the same.
+    m_phoneLink->lookAgain();
 }
 
 void MainWindow::openReceiveDirectory()
@@ -190,10 +214,35 @@ void MainWindow::openCheckWindow()
                 m_lastExportFolder = dialog.exportedTo();
         });
     }
+    showHeldInCheckWindow();
     m_checkWindow->show();
     m_checkWindow->raise();
     m_checkWindow->activateWindow();
     m_checkWindow->refresh();
+}
+
+// Photos the holding folder did not take live in memory only: closing the
+// window would lose them, so staff are asked first.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    const std::size_t inMemory = m_phoneLink->holding().inMemory;
+    if (inMemory > 0 && !m_dialogs->askToProceed(this, QStringLiteral(
+            "还有 %1 张照片没有保存到任何磁盘上，只在内存中：关闭程序会丢失它们。\n"
+            "请先腾出磁盘空间，或用“选择目录...”另选接收目录，等照片写入后再关闭。").arg(inMemory),
+            QStringLiteral("仍然关闭"), QStringLiteral("不关闭"))) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void MainWindow::showHeldInCheckWindow()
+{
+    const link::HoldingState& held = m_phoneLink->holding();
+    QStringList names;
+    for (const std::string& name : held.names)
+        names << QString::fromStdString(name);
+    m_checkWindow->setHeldPhotos(static_cast<int>(held.held), names);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)

@@ -26,6 +26,10 @@ struct MainWindowOptions {
     qr::AddressSource addresses;  // empty: the PC's LAN addresses
     QString downloadLookupUrl;    // "": the built-in download-lookup address
     bool startPanel = true;       // false: leave the connection panel empty
+    // Where photos wait while the receive folder cannot take them; "": the
+    // user's profile (platform/HoldingFolder.h). Tests point it elsewhere.
+    QString holdingFolder;
+    int holdingRetryMs = 3000;    // how often the receive folder is looked at again meanwhile
 };
 
 // The main window "Velmora-PC端10.1": a fixed layout of named controls, the
@@ -57,10 +61,13 @@ private Q_SLOTS:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void bindEvents();
     void startUp();
+    void setReceiveDirectoryText(const QString& text);
+    void showHeldInCheckWindow();
 
     MainWindowOptions m_options;
     std::unique_ptr<platform::UserDialogs> m_ownDialogs;

@@ -145,6 +145,14 @@ void buildReceiveGroup(QGroupBox* group)
     // with 按钮2 below it.
     auto* check = new QPushButton(QStringLiteral("名单核对…"), group);
     place(check, u"按钮7", 321, 19, 119, 28);
+
+    // Photos held while the receive folder cannot take them, in red between
+    // the count and 按钮7; empty and hidden while the folder is fine.
+    auto* held = label(group, QString(), RED, Qt::AlignLeft | Qt::AlignVCenter);
+    place(held, u"标签13", 226, 19, 93, 30);
+    held->setWordWrap(true);
+    held->setFont(pixelFont(11));
+    held->hide();
 }
 
 void buildRightColumn(QWidget* window)

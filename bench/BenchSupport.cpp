@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -240,14 +241,17 @@ bool finishSimulator(QProcess& process, int timeoutMs)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-ReceivingWindow::ReceivingWindow()
+ReceivingWindow::ReceivingWindow(const std::function<void(app::MainWindowOptions&)>& adjust)
 {
     QDir().mkpath(receiveDirectory());
     app::MainWindowOptions options;
     options.commandPort = 0;
     options.photoPort = 0;
     options.settingsFile = m_dir.filePath(QStringLiteral("set.ini"));
+    options.holdingFolder = holdingFolder();
     options.startPanel = false;
+    if (adjust)
+        adjust(options);
     m_window = std::make_unique<app::MainWindow>(options);
     m_window->findChild<QLineEdit*>(QStringLiteral("目录编辑框1"))->setText(receiveDirectory());
     m_link = m_window->findChild<link::PhoneLink*>();
@@ -385,6 +389,29 @@ double percentile(std::vector<double> values, double share)
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(std::ceil(share * double(values.size()))) ;
     return values[std::min(values.size() - 1, index == 0 ? 0 : index - 1)];
+}
+
+std::vector<double> tickGaps(int tickMs, const std::function<bool()>& done, int limitMs,
+                             const std::function<void()>& each)
+{
+    std::vector<double> gaps;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QElapsedTimer since, total;
+    since.start();
+    total.start();
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        gaps.push_back(since.nsecsElapsed() / 1e6);
+        since.restart();
+        if (each)
+            each();
+        if (done() || total.elapsed() >= limitMs)
+            loop.quit();
+    });
+    tick.start(tickMs);
+    loop.exec();
+    return gaps;
 }
 
 } // namespace velmora::bench

@@ -78,10 +78,11 @@ void startSimulator(QProcess& process, const QStringList& arguments);
 bool finishSimulator(QProcess& process, int timeoutMs);
 
 // The real main window, offscreen, on free ports, storing into a fresh
-// temporary directory.
+// temporary directory, and holding photos in a folder beside it; `adjust`
+// changes the window's options before it is made.
 class ReceivingWindow {
 public:
-    ReceivingWindow();
+    explicit ReceivingWindow(const std::function<void(app::MainWindowOptions&)>& adjust = {});
     ~ReceivingWindow();
 
     bool ok() const;
@@ -91,6 +92,8 @@ public:
     quint16 photoPort() const;
     // The receive directory, ending with "/".
     QString receiveDirectory() const;
+    // Where the window holds photos the receive directory cannot take.
+    QString holdingFolder() const { return m_dir.filePath(QStringLiteral("未保存照片")); }
     // The count of the last photo stored and shown.
     std::uint64_t photoCount() const { return m_shown; }
     // Runs the event loop until `count` photos are stored and shown or `ms`
@@ -132,5 +135,11 @@ qint64 statusKb(const char* field);
 
 // The value below which `share` (0..1) of the sorted `values` lie.
 double percentile(std::vector<double> values, double share);
+
+// Ticks a timer on the window thread every `tickMs` until `done` holds or
+// `limitMs` pass, running `each` at every tick; returns the gaps between
+// the ticks in ms: how long the window could not have answered a click.
+std::vector<double> tickGaps(int tickMs, const std::function<bool()>& done, int limitMs,
+                             const std::function<void()>& each = {});
 
 } // namespace velmora::bench

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -42,28 +41,6 @@ QList<bench::PhonePhoto> phonePhotos(const QString& folder)
     }, "slow disk photo");
 }
 
-// Gaps between the window thread's ticks, in ms, until `done` holds or
-// `limitMs` pass.
-std::vector<double> tickGaps(const std::function<bool()>& done, int limitMs)
-{
-    std::vector<double> gaps;
-    QEventLoop loop;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QElapsedTimer since, total;
-    since.start();
-    total.start();
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        gaps.push_back(since.nsecsElapsed() / 1e6);
-        since.restart();
-        if (done() || total.elapsed() >= limitMs)
-            loop.quit();
-    });
-    tick.start(TICK_MS);
-    loop.exec();
-    return gaps;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -77,7 +54,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "slow disk: cannot prepare the photos or the window\n");
         return 1;
     }
-    const std::vector<double> idle = tickGaps([] { return false; }, 3000);
+    const std::vector<double> idle = bench::tickGaps(TICK_MS, [] { return false; }, 3000);
 
     platform::setWriteRateLimit(DISK_RATE);
     QProcess simulator;
@@ -103,7 +80,8 @@ int main(int argc, char* argv[])
     });
     QElapsedTimer elapsed;
     elapsed.start();
-    const std::vector<double> busy = tickGaps([&] { return receiver.photoCount() >= PHOTOS; }, 120000);
+    const std::vector<double> busy =
+        bench::tickGaps(TICK_MS, [&] { return receiver.photoCount() >= PHOTOS; }, 120000);
     const double seconds = elapsed.elapsed() / 1000.0;
     clicks.stop();
     simulator.kill(); // it stays to take the rosters

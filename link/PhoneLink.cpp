@@ -1,5 +1,6 @@
 #include "link/PhoneLink.h"
 
+#include "link/HoldingNotice.h"
 #include "link/PhoneLinkWorker.h"
 #include "link/TcpServer.h"
 #include "platform/Codepage.h"
@@ -7,12 +8,14 @@
 #include "widgets/CrlfTextEdit.h"
 #include "widgets/PictureBox.h"
 
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPalette>
 
+#include <algorithm>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcPhoneLink, "velmora.link")
@@ -29,13 +32,14 @@ T* control(const QWidget* window, const char16_t* name)
 } // namespace
 
 PhoneLink::PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photoServer,
-                     platform::UserDialogs* dialogs, QObject* parent)
+                     platform::UserDialogs* dialogs, Holding holding, QObject* parent)
     : QObject(parent), m_window(window), m_commandServer(commandServer),
-      m_photoServer(photoServer), m_dialogs(dialogs)
+      m_photoServer(photoServer), m_dialogs(dialogs),
+      m_holdingNotice(std::make_unique<HoldingNotice>(window, dialogs, holding.folder))
 {
     TcpServer* server = m_commandServer ? m_commandServer.data() : m_photoServer.data();
     m_worker = std::make_unique<Worker>(this, server ? server->networkThread() : thread(),
-                                        server ? server->holdNetworkThread() : nullptr);
+                                        server ? server->holdNetworkThread() : nullptr, holding);
     if (m_commandServer)
         m_commandServer->setReceiver(&m_worker->commandSide);
     if (m_photoServer)
@@ -109,6 +113,11 @@ void PhoneLink::sendRoster()
     Q_EMIT rosterSent(phone, text);
 }
 
+void PhoneLink::lookAgain()
+{
+    m_worker->lookAgain();
+}
+
 void PhoneLink::showCount(std::uint64_t count)
 {
     if (auto* label = control<QLabel>(m_window, u"标签4"))
@@ -127,7 +136,7 @@ void PhoneLink::showPreview(std::uint64_t count, const QImage& preview)
 
 // The preview and the file name change after the store, whether or not it
 // succeeded.
-void PhoneLink::showStored(std::uint64_t count, const QString& name, bool ok,
+void PhoneLink::showStored(std::uint64_t count, const QString& name, StoreResult::Status status,
                            std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
                            PhotoTimes times)
 {
@@ -141,16 +150,17 @@ void PhoneLink::showStored(std::uint64_t count, const QString& name, bool ok,
         box->setPicture(bytes, preview ? *preview : box->image());
         m_shownPhoto = std::move(photo);
     }
-    if (auto* fileName = control<QLabel>(m_window, u"标签11")) {
-        QPalette palette = fileName->palette();
-        if (ok) {
-            fileName->setText(name);
-            palette.setColor(QPalette::WindowText, m_fileNameColour);
-        } else {
-            fileName->setText(QStringLiteral("保存失败：") + name);
-            palette.setColor(QPalette::WindowText, Qt::red);
-        }
-        fileName->setPalette(palette);
+    m_heldNameShown.reset();
+    if (status == StoreResult::Status::Stored || status == StoreResult::Status::AlreadyThere) {
+        showFileName(QString(), name, false);
+    } else if (status == StoreResult::Status::Held) {
+        showFileName(QStringLiteral("已暂存："), name, true);
+        m_heldNameShown = name;
+    } else if (status == StoreResult::Status::HeldInMemory) {
+        showFileName(QStringLiteral("仅在内存："), name, true);
+        m_heldNameShown = name;
+    } else {
+        showFileName(QStringLiteral("保存失败："), name, true);
     }
     times.count = count;
     times.shown = steadyNanos();
@@ -158,6 +168,34 @@ void PhoneLink::showStored(std::uint64_t count, const QString& name, bool ok,
     m_lastShown = count;
     ++m_shownTotal;
     Q_EMIT photoShown(times);
+}
+
+// 标签11: the prefix whole, the name shortened in its middle where the
+// label is too narrow (a centred label cut at both ends showed neither the
+// prefix nor the name's end), the whole text in its tooltip.
+void PhoneLink::showFileName(const QString& prefix, const QString& name, bool failed)
+{
+    auto* label = control<QLabel>(m_window, u"标签11");
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    const int room = label->contentsRect().width() - label->margin() * 2 - metrics.horizontalAdvance(prefix);
+    label->setText(prefix + metrics.elidedText(name, Qt::ElideMiddle, std::max(room, 0)));
+    label->setToolTip(prefix + name);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, failed ? QColor(Qt::red) : m_fileNameColour);
+    label->setPalette(palette);
+}
+
+void PhoneLink::showHolding(const HoldingState& state)
+{
+    m_holding = state;
+    // Every photo held is written now, the one 标签11 shows among them.
+    if (state.held == 0 && m_heldNameShown)
+        showFileName(QString(), *std::exchange(m_heldNameShown, std::nullopt), false);
+    Q_EMIT holdingChanged(state);
+    // Last: its message boxes run the event loop.
+    m_holdingNotice->show(state);
 }
 
 } // namespace velmora::link

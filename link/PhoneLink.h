@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/PhoneLinkSession.h"
+#include "link/PhotoHolding.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -23,6 +24,7 @@ namespace velmora::platform { class UserDialogs; }
 
 namespace velmora::link {
 
+class HoldingNotice;
 class TcpServer;
 
 // The phone link as the main window sees it. A photo's way runs in one
@@ -41,12 +43,19 @@ public:
     // decoded, at the latest this long after the one before.
     static constexpr std::chrono::milliseconds PREVIEW_INTERVAL{500};
 
+    // Where photos wait that the receive folder cannot take, and how often
+    // it is looked at again meanwhile (PhotoHolding.h).
+    struct Holding {
+        std::filesystem::path folder; // empty: none, photos wait in memory
+        std::chrono::milliseconds retry{3000};
+    };
+
     // `window` is the main window; its controls are found by name. The photo
     // server must read before the command server (made with it as
     // `readBefore`), so that the first bytes of a photo that reached the PC
     // before a name message are taken before that name.
     PhoneLink(QWidget* window, TcpServer* commandServer, TcpServer* photoServer,
-              platform::UserDialogs* dialogs, QObject* parent = nullptr);
+              platform::UserDialogs* dialogs, Holding holding, QObject* parent = nullptr);
     // Stops reading and writes what is still waiting, for at most
     // CLOSING_BOUND: a photo counted is a photo on disk, unless the disk
     // has stopped answering.
@@ -75,6 +84,8 @@ public:
     // and how many photos were shown since the start.
     std::uint64_t lastShownCount() const { return m_lastShown; }
     std::uint64_t photosShown() const { return m_shownTotal; }
+    // The photos held as the window last heard of them.
+    const HoldingState& holding() const { return m_holding; }
 
     // When the handling of a photo reached each step, in nanoseconds of
     // std::chrono::steady_clock, for the benchmarks that time a photo from
@@ -104,19 +115,26 @@ Q_SIGNALS:
     // The roster `roster` (the box's CR LF text) was handed to the
     // connection `client`.
     void rosterSent(const QString& client, const QString& roster);
+    // After the window has shown a change of the photos held.
+    void holdingChanged(const velmora::link::HoldingState& state);
 
 public Q_SLOTS:
     // Click on 按钮1: send the roster to the phone.
     void sendRoster();
+    // Looks at the receive folder again at once for the photos held, off
+    // the window thread.
+    void lookAgain();
 
 private:
     friend class Worker;
     void showCount(std::uint64_t count);
     // `preview` is empty when the photo's preview was not decoded.
-    void showStored(std::uint64_t count, const QString& name, bool ok,
+    void showStored(std::uint64_t count, const QString& name, StoreResult::Status status,
                     std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
                     PhotoTimes times);
     void showPreview(std::uint64_t count, const QImage& preview);
+    void showFileName(const QString& prefix, const QString& name, bool failed);
+    void showHolding(const HoldingState& state);
 
     QWidget* m_window;
     QPointer<TcpServer> m_commandServer;
@@ -127,6 +145,11 @@ private:
     std::shared_ptr<const std::string> m_shownPhoto;
     std::uint64_t m_lastShown = 0;
     std::uint64_t m_shownTotal = 0;
+    HoldingState m_holding;
+    std::unique_ptr<HoldingNotice> m_holdingNotice;
+    // 标签11's name while it shows a held photo, to show it stored once
+    // the held photos are written.
+    std::optional<QString> m_heldNameShown;
     std::function<bool(const QString& roster)> m_rosterCheck;
     std::function<bool(const QString& client)> m_recipientCheck;
     std::unique_ptr<Worker> m_worker;

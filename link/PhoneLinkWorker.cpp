@@ -48,10 +48,13 @@ std::int64_t steadyNanos()
         std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-PhoneLink::Worker::Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread)
+PhoneLink::Worker::Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread,
+                          const Holding& holding)
     : m_link(link), m_holdThread(std::move(holdThread)), m_context(new QObject),
+      m_holding(holding.folder), m_retryInterval(holding.retry),
       m_writer([this](StoreJob& job, const StoreResult& result) { return written(job, result); },
-               [this] { decodeWaitingPreview(); })
+               [this] { return idle(); }, PhotoWriter::DEFAULT_WAITING_LIMIT,
+               [this](StoreJob& job) { return keep(job); })
 {
     m_context->moveToThread(networkThread);
 }
@@ -64,8 +67,19 @@ PhoneLink::Worker::~Worker()
 
 void PhoneLink::Worker::setReceiveDirectory(const QString& text)
 {
-    std::lock_guard lock(m_mutex);
-    m_receiveDirectory = std::filesystem::path(text.toStdU16String());
+    {
+        std::lock_guard lock(m_mutex);
+        m_receiveDirectory = std::filesystem::path(text.toStdU16String());
+    }
+    // Until the box has a folder there is nowhere to write held photos to.
+    if (!text.isEmpty())
+        lookAgain();
+}
+
+void PhoneLink::Worker::lookAgain()
+{
+    m_lookNow = true;
+    m_writer.nudge();
 }
 
 QString PhoneLink::Worker::phoneAddress() const
@@ -113,7 +127,7 @@ bool PhoneLink::Worker::canTake() const
 {
     if (m_stopped)
         return false;
-    if (m_writer.full()) {
+    if (m_writer.bytesWaiting() + m_heldInMemory >= m_writer.limit()) {
         if (!m_heldSince)
             m_heldSince = steadyMillis();
         return false;
@@ -223,14 +237,65 @@ void PhoneLink::Worker::settle(bool all)
     }
 }
 
+// On the writer thread: the job goes to the receive folder, or waits in the
+// holding folder while the receive folder cannot take it.
+StoreResult PhoneLink::Worker::keep(StoreJob& job)
+{
+    StoreResult result = m_holding.keep(job, receiveDirectory());
+    reportHolding();
+    return result;
+}
+
+// On the writer thread, with nothing to write: the preview put off, and
+// another look at the receive folder for the photos held.
+std::optional<PhotoWriter::Clock::time_point> PhoneLink::Worker::idle()
+{
+    const auto now = PhotoWriter::Clock::now();
+    if (m_previewDue && now >= *m_previewDue)
+        decodeWaitingPreview();
+    if (m_lookNow.exchange(false) || (m_retryDue && now >= *m_retryDue)) {
+        m_retryDue.reset();
+        m_holding.retry(receiveDirectory());
+        reportHolding();
+    }
+    return nextDue();
+}
+
+// The earlier of the preview's and the next look's times.
+std::optional<PhotoWriter::Clock::time_point> PhoneLink::Worker::nextDue() const
+{
+    if (m_previewDue && m_retryDue)
+        return std::min(*m_previewDue, *m_retryDue);
+    return m_previewDue ? m_previewDue : m_retryDue;
+}
+
+// On the writer thread: the log's lines, the next look while photos are
+// held, and the window told of any change.
+void PhoneLink::Worker::reportHolding()
+{
+    for (const std::string& line : m_holding.takeLog())
+        qCWarning(lcPhoneLink).noquote() << QString::fromStdString(line);
+    m_heldInMemory = m_holding.memoryBytes();
+    if (m_holding.empty())
+        m_retryDue.reset();
+    else if (!m_retryDue)
+        m_retryDue = PhotoWriter::Clock::now() + m_retryInterval;
+    HoldingState state = m_holding.state();
+    if (m_holdingShown == state)
+        return;
+    m_holdingShown = state;
+    QMetaObject::invokeMethod(m_link, [link = m_link, state = std::move(state)] { link->showHolding(state); },
+                              Qt::QueuedConnection);
+}
+
 // On the writer thread. Returns when the newest photo's preview, not
-// decoded yet, is due.
+// decoded yet, is due, or the held photos are looked at again.
 std::optional<PhotoWriter::Clock::time_point> PhoneLink::Worker::written(StoreJob& job, const StoreResult& result)
 {
     if (job.kind == StoreJob::Kind::ListEntry) {
         if (!result.ok())
             qCWarning(lcPhoneLink) << "name-list entry not made:" << QString::fromStdString(result.detail);
-        return m_previewDue;
+        return nextDue();
     }
     PhotoTimes times;
     times.count = job.count;
@@ -245,7 +310,7 @@ std::optional<PhotoWriter::Clock::time_point> PhoneLink::Worker::written(StoreJo
     }
     qCDebug(lcPhoneLink) << "photo" << job.count << ":" << job.photo.size() << "bytes,"
                          << QString::fromStdString(result.shownName);
-    if (!result.ok())
+    if (!result.ok() && !result.held())
         qCWarning(lcPhoneLink) << "photo not stored:" << QString::fromStdString(result.detail);
     // Decoding takes many times longer than storing, and a burst's decodes
     // took the cores the phone's bytes needed. A photo that comes sooner
@@ -269,21 +334,22 @@ std::optional<PhotoWriter::Clock::time_point> PhoneLink::Worker::written(StoreJo
         m_previewDue = m_lastDecode + PREVIEW_INTERVAL;
     }
     const QString name = QString::fromStdString(result.shownName);
-    QMetaObject::invokeMethod(m_link, [link = m_link, count = job.count, name, ok = result.ok(), photo,
+    QMetaObject::invokeMethod(m_link, [link = m_link, count = job.count, name, status = result.status, photo,
                                        preview, decoded, times] {
-        link->showStored(count, name, ok, photo, decoded ? std::optional<QImage>(preview) : std::nullopt, times);
+        link->showStored(count, name, status, photo, decoded ? std::optional<QImage>(preview) : std::nullopt,
+                         times);
     }, Qt::QueuedConnection);
-    return m_previewDue;
+    return nextDue();
 }
 
 // On the writer thread, once the newest photo's preview is due and no newer
 // photo has come.
 void PhoneLink::Worker::decodeWaitingPreview()
 {
+    m_previewDue.reset();
     if (!m_undecoded)
         return;
     const Undecoded waiting = *std::exchange(m_undecoded, std::nullopt);
-    m_previewDue.reset();
     m_lastDecode = PhotoWriter::Clock::now();
     const QImage preview = decodePreview(*waiting.photo);
     QMetaObject::invokeMethod(m_link, [link = m_link, count = waiting.count, preview] {

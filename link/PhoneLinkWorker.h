@@ -7,6 +7,7 @@
 
 #include "link/PhoneLink.h"
 #include "link/PhoneLinkSession.h"
+#include "link/PhotoHolding.h"
 #include "link/PhotoWriter.h"
 #include "link/TcpServer.h"
 
@@ -30,12 +31,15 @@ std::int64_t steadyNanos();
 
 class PhoneLink::Worker {
 public:
-    Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread);
+    Worker(PhoneLink* link, QThread* networkThread, std::shared_ptr<void> holdThread, const Holding& holding);
     ~Worker();
 
-    // Any thread.
+    // Any thread. A new receive directory is looked at at once, for the
+    // photos held while the last one could not take them.
     void setReceiveDirectory(const QString& text);
     QString phoneAddress() const;
+    // Looks at the receive folder again for the photos held, soon.
+    void lookAgain();
     // Stops the channels for good; returns once no round is under way any
     // more and the photos still waiting for a late name have gone to the
     // writer, so that nothing new reaches it.
@@ -72,8 +76,12 @@ private:
     void takePhotoPiece(const QString& client, const QByteArray& piece, PhoneLinkSession::Millis now);
     void forget(bool photos, const QString& client);
     void settle(bool all = false);
+    StoreResult keep(StoreJob& job);
     std::optional<PhotoWriter::Clock::time_point> written(StoreJob& job, const StoreResult& result);
+    std::optional<PhotoWriter::Clock::time_point> idle();
+    std::optional<PhotoWriter::Clock::time_point> nextDue() const;
     void decodeWaitingPreview();
+    void reportHolding();
 
     PhoneLink* m_link;
     // The servers may go before the phone link; their thread stays until
@@ -99,6 +107,17 @@ private:
     PhotoWriter::Clock::time_point m_lastDecode;
     std::optional<Undecoded> m_undecoded;
     std::optional<PhotoWriter::Clock::time_point> m_previewDue;
+    // Writer thread only: photos the receive folder could not take, when
+    // the folder is looked at again, and what the window was last told.
+    PhotoHolding m_holding;
+    const std::chrono::milliseconds m_retryInterval;
+    std::optional<PhotoWriter::Clock::time_point> m_retryDue;
+    std::optional<HoldingState> m_holdingShown;
+    // Set with a new receive directory: look again now.
+    std::atomic<bool> m_lookNow{false};
+    // The bytes of photos held in memory only, which count against the
+    // writer's bound: reading waits while they fill it.
+    std::atomic<std::size_t> m_heldInMemory{0};
     mutable std::mutex m_mutex;
     std::filesystem::path m_receiveDirectory;
     QString m_phoneAddress;

@@ -98,14 +98,26 @@ struct NameText {
     {
         return {text.substr(pos, count), gbk};
     }
-    std::vector<std::string_view> levels() const { return gbk ? gbkLevels(text) : utf8Levels(text); }
+    // Every level, the empty ones too.
+    std::vector<std::string_view> allLevels() const { return gbk ? gbkLevels(text) : utf8Levels(text); }
+    // The levels a path is made of: empty ones ("a\\b", a leading "\")
+    // collapse, since a phone that builds a path from an empty roster field
+    // means the level above, and an empty level can lead nowhere else.
+    std::vector<std::string_view> levels() const
+    {
+        std::vector<std::string_view> out = allLevels();
+        std::erase_if(out, [](std::string_view level) { return level.empty(); });
+        return out;
+    }
+    // Whether the last level, after the last "\" or "/", is a file name.
+    bool hasFileName() const { return !allLevels().back().empty(); }
     std::string utf8(std::string_view level) const
     {
         return gbk ? platform::gbkToUtf8(level) : std::string(level);
     }
     bool isSafe() const
     {
-        if (text.empty() || text.find('\0') != std::string_view::npos)
+        if (text.empty() || text.find('\0') != std::string_view::npos || !hasFileName())
             return false;
         for (std::string_view level : levels()) {
             if (!(gbk ? isSafeGbkLevel(level) : isSafeUtf8Level(level)))
@@ -188,16 +200,15 @@ bool makeDirectories(const fs::path& directory, StoreResult& result)
     return true;
 }
 
-// Checks the name and the receive directory and makes every directory the
-// target needs; false (with `result` filled in) when nothing may be written.
-bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
-             const PhotoName& fileName, Plan& chosen, StoreResult& result)
+// Checks the names before any folder is looked at; false (with `result`
+// filled in) when nothing may be written.
+bool checkNames(const PhotoName& photoName, const PhotoName& fileName, StoreResult& result)
 {
     const NameText photoForm = filedForm(photoName);
     const NameText fileForm = filedForm(fileName);
     result.fileName = photoFileName(fileName.gbk);
     result.shownName = shownFileName(fileForm);
-    if (fileName.gbk.empty() || result.fileName.empty() || fileForm.fileName().text.empty()) {
+    if (fileName.gbk.empty() || result.fileName.empty() || !fileForm.hasFileName()) {
         result.status = StoreResult::Status::NoName;
         result.detail = "no file name";
         return false;
@@ -211,13 +222,23 @@ bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
         result.detail = "name leaves the receive directory: " + fileForm.utf8(fileForm.text);
         return false;
     }
+    return true;
+}
+
+// Checks the names and the receive directory and makes every directory the
+// target needs; false (with `result` filled in) when nothing may be written.
+bool prepare(const fs::path& receiveDirectory, const PhotoName& photoName,
+             const PhotoName& fileName, Plan& chosen, StoreResult& result)
+{
+    if (!checkNames(photoName, fileName, result))
+        return false;
     std::error_code error;
     if (!fs::is_directory(receiveDirectory, error)) {
-        result.status = StoreResult::Status::WriteFailed;
+        result.status = StoreResult::Status::FolderMissing;
         result.detail = "receive directory missing: " + platform::utf8FromPath(receiveDirectory);
         return false;
     }
-    chosen = plan(receiveDirectory, photoForm, fileForm);
+    chosen = plan(receiveDirectory, filedForm(photoName), filedForm(fileName));
     if (!chosen.directoryPart.empty() && !makeDirectories(receiveDirectory / chosen.directoryPart, result))
         return false;
     return makeDirectories(chosen.target.parent_path(), result);
@@ -257,18 +278,34 @@ StoreResult storePhoto(const fs::path& receiveDirectory, std::string_view gbkNam
     return storePhoto(receiveDirectory, PhotoName(std::string(gbkName)), photo);
 }
 
-StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo)
+std::optional<StoreResult> refusal(const PhotoName& name, std::string_view photo)
 {
     StoreResult result;
-    Plan chosen;
     if (photo.empty() && !name.empty()) {
-        const NameText form = filedForm(name);
         result.fileName = photoFileName(name.gbk);
-        result.shownName = shownFileName(form);
+        result.shownName = shownFileName(filedForm(name));
         result.status = StoreResult::Status::EmptyPhoto;
         result.detail = "empty photo not written over " + name.shown();
         return result;
     }
+    if (!checkNames(name, name, result))
+        return result;
+    return std::nullopt;
+}
+
+std::string shownFileName(const PhotoName& name)
+{
+    StoreResult result;
+    checkNames(name, name, result);
+    return result.shownName;
+}
+
+StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo)
+{
+    if (auto refused = refusal(name, photo))
+        return *refused;
+    StoreResult result;
+    Plan chosen;
     if (!prepare(receiveDirectory, name, name, chosen, result))
         return result;
     writeReplacing(chosen.target, photo, result);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,11 @@ struct StoreResult {
         NoName,       // the name is empty or names a directory: nothing written
         EmptyPhoto,   // no bytes to store: an earlier photo of that name is kept
         UnsafeName,   // the name would leave the receive directory: nothing written
+        FolderMissing, // the receive directory is not there (a stick pulled, a share gone)
         WriteFailed,  // a directory or the file could not be written
+        // Set by the photo holding (PhotoHolding.h), never by the store:
+        Held,         // not in the receive directory yet: waits in the holding folder
+        HeldInMemory, // not in the receive directory yet, and the holding folder failed too
     };
 
     Status status = Status::NoName;
@@ -37,6 +42,11 @@ struct StoreResult {
     std::string detail;
 
     bool ok() const { return status == Status::Stored || status == Status::AlreadyThere; }
+    // Whether the photo waits to be written later rather than being lost.
+    bool held() const { return status == Status::Held || status == Status::HeldInMemory; }
+    // Whether the receive directory, not the name, kept the photo out: the
+    // photo is worth holding until the directory can take it.
+    bool directoryFailed() const { return status == Status::FolderMissing || status == Status::WriteFailed; }
 };
 
 // The GBK name of the folder for photos whose name holds "_".
@@ -47,11 +57,21 @@ extern const std::string NO_ID_FOLDER_GBK;
 std::string photoFileName(std::string_view gbkName);
 
 // Whether a GBK photo name stays inside the receive directory: no level (split
-// at "\" and at "/", which Windows takes as a separator too) is empty or made
-// only of dots and blanks (".", "..", "..." and the like), no level holds ":"
-// (a drive letter or an alternate stream), and no byte is zero. An empty name
-// is not safe.
+// at "\" and at "/", which Windows takes as a separator too) is made only of
+// dots and blanks (".", "..", "..." and the like), no level holds ":" (a drive
+// letter or an alternate stream), no byte is zero, and the last level is not
+// empty. Empty levels before it collapse ("a\\b.jpg" is stored as "a\b.jpg",
+// "\b.jpg" as "b.jpg"): they lead nowhere. An empty name is not safe.
 bool isSafePhotoName(std::string_view gbkName);
+
+// What storePhoto would refuse `name` and `photo` for before it looks at any
+// folder: NoName, EmptyPhoto or UnsafeName, with the names filled in as a
+// store fills them; nullopt for a photo it would try to write.
+std::optional<StoreResult> refusal(const PhotoName& name, std::string_view photo);
+
+// The file-name part of `name` as it is written, UTF-8 (the form 标签11
+// shows); for a name that is refused, the part as sent.
+std::string shownFileName(const PhotoName& name);
 
 // Stores `photo` under the GBK name `gbkName` in `receiveDirectory`, which must
 // exist already: a directory that is missing is most likely an unplugged drive

@@ -17,6 +17,7 @@ std::atomic<bool> g_leftBehind{false};
 // Everything the thread touches. A write left behind keeps it alive, and
 // the callbacks in it are never called again once `leftBehind` is set.
 struct PhotoWriter::State {
+    Store store;
     Written written;
     Idle idleWork;
     std::mutex mutex;
@@ -24,8 +25,9 @@ struct PhotoWriter::State {
     std::condition_variable idle;
     std::deque<StoreJob> jobs;
     std::size_t waitingBytes = 0;
-    bool busy = false;       // a job is being written and reported
-    bool storing = false;    // inside store(), which may never return
+    bool busy = false;       // a job is being written and reported, or idle work runs
+    bool storing = false;    // inside store() or idle work, which may never return
+    bool nudged = false;     // idle work is asked for now
     bool abandoned = false;
     bool stopping = false;
     bool ended = false;      // the thread has left run()
@@ -33,9 +35,10 @@ struct PhotoWriter::State {
     std::optional<Clock::time_point> putOff; // when idleWork is due; writer thread only
 };
 
-PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit)
+PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit, Store store)
     : m_limit(waitingLimit), m_state(std::make_shared<State>())
 {
+    m_state->store = store ? std::move(store) : Store([](StoreJob& job) { return link::store(job); });
     m_state->written = std::move(written);
     m_state->idleWork = std::move(idle);
     m_thread = std::thread([state = m_state.get()] { run(*state); });
@@ -81,6 +84,15 @@ void PhotoWriter::push(StoreJob job)
     m_state->wake.notify_one();
 }
 
+void PhotoWriter::nudge()
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->nudged = true;
+    }
+    m_state->wake.notify_one();
+}
+
 std::size_t PhotoWriter::bytesWaiting() const
 {
     std::lock_guard lock(m_state->mutex);
@@ -106,19 +118,21 @@ void PhotoWriter::abandon()
 void PhotoWriter::run(State& state)
 {
     std::unique_lock lock(state.mutex);
-    const auto ready = [&] { return state.stopping || !state.jobs.empty(); };
+    const auto ready = [&] { return state.stopping || state.nudged || !state.jobs.empty(); };
     for (;;) {
-        if (state.putOff && !state.wake.wait_until(lock, *state.putOff, ready)) {
-            // Nothing came before the work put off was due. It counts as
-            // idle: finish() does not wait for it.
-            state.putOff.reset();
-            lock.unlock();
-            if (state.idleWork)
-                state.idleWork();
-            lock.lock();
+        if (state.jobs.empty() && !state.stopping && !state.nudged) {
+            // Put-off work runs once it is due with nothing come meanwhile.
+            if (!state.putOff)
+                state.wake.wait(lock, ready);
+            else if (!state.wake.wait_until(lock, *state.putOff, ready) && !runIdle(state, lock))
+                return;
             continue;
         }
-        state.wake.wait(lock, ready);
+        if (state.jobs.empty() && !state.stopping) {
+            if (!runIdle(state, lock)) // nudged
+                return;
+            continue;
+        }
         if (state.jobs.empty())
             break; // stopping, and everything is written
         StoreJob job = std::move(state.jobs.front());
@@ -129,7 +143,7 @@ void PhotoWriter::run(State& state)
             state.idle.notify_all(); // a closing writer need not wait for this one
         const std::size_t size = job.photo.capacity();
         lock.unlock();
-        const StoreResult result = store(job);
+        const StoreResult result = state.store(job);
         lock.lock();
         state.storing = false;
         if (state.leftBehind)
@@ -145,6 +159,30 @@ void PhotoWriter::run(State& state)
     }
     state.ended = true;
     state.idle.notify_all();
+}
+
+// Runs the idle work with the lock released; false when the writer left the
+// thread behind meanwhile.
+bool PhotoWriter::runIdle(State& state, std::unique_lock<std::mutex>& lock)
+{
+    state.nudged = false;
+    state.putOff.reset();
+    if (!state.idleWork)
+        return true;
+    state.busy = true;
+    state.storing = true;
+    lock.unlock();
+    const std::optional<Clock::time_point> next = state.idleWork();
+    lock.lock();
+    state.storing = false;
+    if (state.leftBehind)
+        return false;
+    if (!state.nudged)
+        state.putOff = next;
+    state.busy = false;
+    if (state.jobs.empty())
+        state.idle.notify_all();
+    return true;
 }
 
 } // namespace velmora::link

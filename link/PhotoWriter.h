@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -27,15 +28,19 @@ public:
     static constexpr std::size_t DEFAULT_WAITING_LIMIT = std::size_t{240} * 1024 * 1024;
 
     using Clock = std::chrono::steady_clock;
+    // Writes one job, on the writer thread; by default store() (PhotoStore.h).
+    using Store = std::function<StoreResult(StoreJob& job)>;
     // Called on the writer thread after each job, with the job (its photo
-    // bytes still in it) and where it went. It may put work off: the time it returns is when `idle` is to run
-    // should no job be waiting then; each call's answer replaces the last
-    // one's, and nothing puts nothing off.
+    // bytes still in it) and where it went. It may put work off: the time
+    // it returns is when `idle` is to run should no job be waiting then;
+    // each answer, of `written` or of `idle`, replaces the last one, and
+    // nothing puts nothing off.
     using Written = std::function<std::optional<Clock::time_point>(StoreJob& job, const StoreResult& result)>;
-    // Called on the writer thread for work put off by `written`.
-    using Idle = std::function<void()>;
+    // Called on the writer thread for work put off, and after nudge().
+    using Idle = std::function<std::optional<Clock::time_point>()>;
 
-    explicit PhotoWriter(Written written, Idle idle = {}, std::size_t waitingLimit = DEFAULT_WAITING_LIMIT);
+    explicit PhotoWriter(Written written, Idle idle = {}, std::size_t waitingLimit = DEFAULT_WAITING_LIMIT,
+                         Store store = {});
     // Writes what is still waiting, then ends the thread; after abandon(),
     // does not wait for a write that has not returned (see there).
     ~PhotoWriter();
@@ -45,18 +50,23 @@ public:
 
     // Any thread.
     void push(StoreJob job);
+    // Any thread: `idle` runs as soon as no job waits, whatever was put off.
+    void nudge();
     // Memory held by the photos pushed and not yet written, the one being
     // written included: their buffers' capacity, not only their bytes.
     std::size_t bytesWaiting() const;
     // Whether the photos waiting have reached the limit.
     bool full() const { return bytesWaiting() >= m_limit; }
-    // Waits until every job pushed so far is written, at most `bound`;
-    // true when all were written.
+    // The bound given at construction, in bytes.
+    std::size_t limit() const { return m_limit; }
+    // Waits until every job pushed so far is written, and idle work under
+    // way has returned, at most `bound`; true when all were written.
     bool finish(std::chrono::milliseconds bound);
-    // Lets go of the jobs not yet begun. The one being written is finished
-    // should it return before the destructor; if not (a share whose cable
-    // was pulled), the destructor leaves it to its thread, which ends on its
-    // own should the write ever return, and `written` is not called for it.
+    // Lets go of the jobs not yet begun. The one being written (or idle
+    // work under way) is finished should it return before the destructor; if
+    // not (a share whose cable was pulled), the destructor leaves it to its
+    // thread, which ends on its own should the write ever return, and
+    // `written` is not called for it.
     void abandon();
 
     // Whether any writer of this run left a write that never returned
@@ -66,6 +76,7 @@ public:
 private:
     struct State;
     static void run(State& state);
+    static bool runIdle(State& state, std::unique_lock<std::mutex>& lock);
 
     const std::size_t m_limit;
     // Shared with the thread, which may outlive the writer.

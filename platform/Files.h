@@ -44,6 +44,13 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes,
 // The program itself never calls it.
 void setWriteRateLimit(std::uint64_t bytesPerSecond);
 
+// Removes the file `path`, the removal flushed to the medium as replaceFile's
+// rename is: a held photo once written into the receive folder must not come
+// back after a power cut and replace a newer photo of its name. True when the
+// file is gone, also when there was none; on failure `reason` (when given)
+// says why.
+bool removeFile(const std::filesystem::path& path, std::string* reason = nullptr);
+
 enum class NewFile { Created, AlreadyThere, Failed };
 
 // Creates `path` as an empty file unless something exists there already,

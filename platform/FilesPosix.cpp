@@ -107,6 +107,15 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
     return true;
 }
 
+bool removeFile(const std::filesystem::path& path, std::string* reason)
+{
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return fail(reason, "cannot remove " + path.string());
+    if (!flushFolder(path.parent_path()))
+        return fail(reason, "cannot flush the folder of " + path.string());
+    return true;
+}
+
 NewFile createEmptyFile(const std::filesystem::path& path)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -144,6 +144,15 @@ bool replaceFile(const std::filesystem::path& target, std::string_view bytes, st
     return true;
 }
 
+// Windows offers no call that flushes a folder: the removal is left to the
+// file system's own journal.
+bool removeFile(const std::filesystem::path& path, std::string* reason)
+{
+    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return fail(reason, "cannot remove " + utf8FromPath(path));
+    return true;
+}
+
 NewFile createEmptyFile(const std::filesystem::path& path)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
+#include <QPalette>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -65,6 +66,15 @@ CheckWindow::CheckWindow(std::function<QString()> rosterText, std::function<QStr
     m_counts->setFont(bigger);
     layout->addWidget(m_counts);
 
+    m_held = new QLabel(this);
+    m_held->setObjectName(QStringLiteral("heldPhotos"));
+    m_held->setWordWrap(true);
+    QPalette red = m_held->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_held->setPalette(red);
+    m_held->hide();
+    layout->addWidget(m_held);
+
     layout->addWidget(new QLabel(QStringLiteral("还没有照片的学生（按班级）："), this));
     m_missing = tree(this, "missing", {QStringLiteral("班级编号"), QStringLiteral("姓名"), QStringLiteral("身份证号")});
     m_missing->setRootIsDecorated(true);
@@ -106,6 +116,17 @@ void CheckWindow::setExportHook(ExportHook hook)
     m_export->setVisible(static_cast<bool>(m_exportHook));
 }
 
+void CheckWindow::setHeldPhotos(int count, const QStringList& names)
+{
+    m_heldCount = count;
+    m_heldNames = names;
+    m_held->setText(count ? QStringLiteral("另有 %1 张照片因接收目录不可用暂存在本机，还没有写入接收目录"
+                                           "（目录恢复后自动写入）：写入前，这些照片的学生仍列为缺照片。").arg(count)
+                          : QString());
+    m_held->setVisible(count > 0);
+    showFindings();
+}
+
 void CheckWindow::refresh()
 {
     if (m_scan.valid()) {
@@ -130,10 +151,13 @@ void CheckWindow::takeResult()
     m_poll->stop();
     ScanResult result = m_scan.get();
     m_pairing = std::move(result.pairing);
-    if (m_pairing)
+    if (m_pairing) {
         showPairing();
-    else
+    } else {
+        // A receive folder that cannot be read is when photos are held.
         m_counts->setText(text(result.reason));
+        showFindings();
+    }
     if (m_again)
         refresh();
     else
@@ -182,13 +206,16 @@ void CheckWindow::showMissing()
 void CheckWindow::showFindings()
 {
     m_findings->clear();
-    for (const std::string& line : otherFindings(*m_pairing)) {
+    const std::vector<std::string> lines = m_pairing ? otherFindings(*m_pairing) : std::vector<std::string>();
+    for (const std::string& line : lines) {
         const std::size_t tab = line.find('\t');
         QString rest = text(line.substr(tab + 1));
         rest.replace(QLatin1Char('\t'), QStringLiteral("  "));
         auto* item = new QTreeWidgetItem(m_findings, {text(line.substr(0, tab)), rest});
         item->setToolTip(1, rest);
     }
+    for (const QString& name : m_heldNames)
+        new QTreeWidgetItem(m_findings, {QStringLiteral("已暂存，未写入接收目录"), name});
     m_findings->resizeColumnToContents(0);
 }
 

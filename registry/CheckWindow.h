@@ -10,6 +10,7 @@
 #include "registry/Pairing.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -41,6 +42,12 @@ public:
     // Shows the 导出上传照片… button, which hands the jobs to `hook`.
     void setExportHook(ExportHook hook);
 
+    // Photos received but not in the receive folder yet: held on the PC
+    // while the folder cannot take them. They are shown as such, and their
+    // students stay missing until they are written. `names`: their file
+    // names, oldest first (perhaps fewer than `count`).
+    void setHeldPhotos(int count, const QStringList& names);
+
     // The pairing shown, nullopt before the first read has finished.
     const std::optional<PairingResult>& pairing() const { return m_pairing; }
 
@@ -68,6 +75,7 @@ private:
     ExportHook m_exportHook;
 
     QLabel* m_counts = nullptr;
+    QLabel* m_held = nullptr;
     QTreeWidget* m_missing = nullptr;
     QTreeWidget* m_findings = nullptr;
     QPushButton* m_export = nullptr;
@@ -80,6 +88,8 @@ private:
     std::future<ScanResult> m_scan;
     bool m_again = false;
     std::optional<PairingResult> m_pairing;
+    int m_heldCount = 0;
+    QStringList m_heldNames;
 };
 
 } // namespace velmora::registry

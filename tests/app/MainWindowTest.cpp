@@ -101,6 +101,7 @@ private Q_SLOTS:
         row(u"按钮7", "QPushButton", u"分组框1", {321, 19, 119, 28}, true, QStringLiteral("名单核对…"));
         row(u"目录编辑框1", "QLineEdit", u"分组框1", {78, 60, 243, 26}, true, {});
         row(u"标签4", "QLabel", u"分组框1", {128, 21, 96, 24}, true, QStringLiteral("0"));
+        row(u"标签13", "QLabel", u"分组框1", {226, 19, 93, 30}, false, {});
         row(u"标签3", "QLabel", u"分组框1", {16, 21, 104, 24}, true, QStringLiteral("收到文件个数:"));
         row(u"标签2", "QLabel", u"分组框1", {16, 56, 64, 32}, true, QStringLiteral("接收目录"));
         row(u"分组框1", "QGroupBox", u"", {15, 347, 449, 96}, true, QStringLiteral("从手机端接收照片"));
@@ -238,6 +239,12 @@ private Q_SLOTS:
         QTest::newRow("separatorAppended")
             << gbk("[\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC]\r\n\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC=/srv/photos\r\n")
             << QStringLiteral("/srv/photos/");
+        // An empty value sets the empty box to the empty text, which fires
+        // no change: the separator must be there all the same, or every
+        // photo's path is its bare name.
+        QTest::newRow("emptyValue")
+            << gbk("[\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC]\r\n\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC=\r\n")
+            << QStringLiteral("/");
         QTest::newRow("gbkPath")
             << gbk("[\xB1\xA3\xB4\xE6\xC4\xBF\xC2\xBC]\r\n\xD7\xEE\xBA\xF3\xC4\xBF\xC2\xBC=/srv/\xD5\xC5\r\n")
             << QStringLiteral("/srv/张/");

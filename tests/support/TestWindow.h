@@ -1,12 +1,14 @@
 #pragma once
 
-// The main window as tests open it: ports the system picks, set.ini in the
-// test's own folder, dialogs answered by a FakeDialogs, and no network panel.
+// The main window as tests open it: ports the system picks, set.ini and the
+// folder for held photos in the test's own folder (never the user's
+// profile), dialogs answered by a FakeDialogs, and no network panel.
 
 #include "app/MainWindow.h"
 #include "tests/support/FakeDialogs.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
 
@@ -20,6 +22,7 @@ inline app::MainWindowOptions testWindowOptions(const QString& settingsFile, Fak
     options.commandPort = 0;
     options.photoPort = 0;
     options.settingsFile = settingsFile;
+    options.holdingFolder = QFileInfo(settingsFile).absolutePath() + QStringLiteral("/未保存照片");
     options.dialogs = dialogs;
     options.startPanel = false;
     return options;
