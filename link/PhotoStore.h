@@ -93,6 +93,10 @@ struct StoreJob {
     PhotoName name;   // the photo's name; for a list entry the current photo name
     PhotoName entry;  // a list entry's own name
     std::string photo;
+    // The photo came with no name of its own and took the name of the
+    // phone's photo before it: it never replaces a photo stored under that
+    // name in this run, but is stored beside it (see store()).
+    bool besideStored = false;
 };
 
 StoreResult store(const StoreJob& job);
