@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -35,9 +36,18 @@ struct StoreResult {
     std::string shownName;
     // For the log: the path tried and the reason, UTF-8; empty when stored.
     std::string detail;
+    // Where a stored photo went; empty for anything else.
+    std::filesystem::path target;
+    // The photo, with no name of its own, went beside the photo of its name
+    // stored in this run (StoreJob::besideStored), as <name>-N.
+    bool storedBeside = false;
 
     bool ok() const { return status == Status::Stored || status == Status::AlreadyThere; }
 };
+
+// The files photos went to in this run of the program, as store() notes
+// them down, each path lexically normal.
+using StoredThisRun = std::set<std::filesystem::path>;
 
 // The GBK name of the folder for photos whose name holds "_".
 extern const std::string NO_ID_FOLDER_GBK;
@@ -80,6 +90,10 @@ StoreResult storeListEntry(const std::filesystem::path& receiveDirectory,
 // the same rules), any other exactly as its GBK text.
 StoreResult storePhoto(const std::filesystem::path& receiveDirectory, const PhotoName& name,
                        std::string_view photo);
+// The same, but when the target is one of `besideStoredOf` (when given), the
+// photo goes beside it (see store()).
+StoreResult storePhoto(const std::filesystem::path& receiveDirectory, const PhotoName& name,
+                       std::string_view photo, StoredThisRun* besideStoredOf);
 StoreResult storeListEntry(const std::filesystem::path& receiveDirectory, const PhotoName& name,
                            const PhotoName& entry);
 
@@ -99,6 +113,26 @@ struct StoreJob {
     bool besideStored = false;
 };
 
+// Writes `job`, a photo as storePhoto() does and a list entry as
+// storeListEntry() does; a photo stored is noted in `stored`. Whether a
+// photo goes over the file of its name or beside it:
+//
+// | the photo                              | file of its name     | written          |
+// |----------------------------------------|----------------------|------------------|
+// | came with a name of its own            | any                  | over it          |
+// | took the phone's current name          | not stored this run  | over it, or new  |
+// |   (StoreJob::besideStored)             | (none, an older day) |                  |
+// | took the phone's current name          | stored this run      | beside it        |
+//
+// Beside it: the first of <stem>-2<extension>, -3 … of the stored file
+// name that names nothing on disk, in the same folder (无身份证照片
+// included), in the stored form of the name (WindowsNames.h): a photo that
+// may belong to another student is never written over one, and 名单核对
+// shows it as a photo of nobody. Returns the outcome, `target` and
+// `shownName` telling where the photo went; never throws except
+// std::bad_alloc.
+StoreResult store(const StoreJob& job, StoredThisRun& stored);
+// The same with a run of its own: nothing goes beside.
 StoreResult store(const StoreJob& job);
 
 } // namespace velmora::link

@@ -31,6 +31,7 @@ struct PhotoWriter::State {
     bool ended = false;      // the thread has left run()
     bool leftBehind = false;
     std::optional<Clock::time_point> putOff; // when idleWork is due; writer thread only
+    StoredThisRun stored; // the photos this writer stored; writer thread only
 };
 
 PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit)
@@ -129,7 +130,7 @@ void PhotoWriter::run(State& state)
             state.idle.notify_all(); // a closing writer need not wait for this one
         const std::size_t size = job.photo.capacity();
         lock.unlock();
-        const StoreResult result = store(job);
+        const StoreResult result = store(job, state.stored);
         lock.lock();
         state.storing = false;
         if (state.leftBehind)

@@ -28,12 +28,13 @@ struct Written {
     std::vector<StoreResult> listEntries;
 };
 
-// Settles the session and writes its jobs as the photo writer does.
-Written write(PhoneLinkSession& session)
+// Settles the session and writes its jobs as the photo writer does, noting
+// the photos stored in `run`.
+Written write(PhoneLinkSession& session, velmora::link::StoredThisRun& run)
 {
     Written out;
     for (StoreJob& job : session.settle()) {
-        const StoreResult result = velmora::link::store(job);
+        const StoreResult result = velmora::link::store(job, run);
         if (job.kind == StoreJob::Kind::ListEntry) {
             out.listEntries.push_back(result);
         } else {
@@ -44,13 +45,26 @@ Written write(PhoneLinkSession& session)
     return out;
 }
 
-std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes)
+Written write(PhoneLinkSession& session)
+{
+    velmora::link::StoredThisRun run;
+    return write(session, run);
+}
+
+std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes,
+                        velmora::link::StoredThisRun& run)
 {
     session.takePhotoPiece("HDR!" + bytes, receive);
     session.takePhotoPiece(MARKER, receive);
-    const Written written = write(session);
+    const Written written = write(session, run);
     EXPECT_EQ(written.photos.size(), 1u);
     return written.photos.empty() ? 0 : written.photos.back().count;
+}
+
+std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes)
+{
+    velmora::link::StoredThisRun run;
+    return sendPhoto(session, receive, bytes, run);
 }
 
 // One event as it reaches the PC: a name message, photo bytes (the first
@@ -320,22 +334,28 @@ TEST(PhoneLinkSession, NamesWaitingPerPhoneAreBoundedInBytes)
     }
 }
 
-// Guards against a second photo under one name being kept beside the first
-// or the count going up for only one, and against a reconnect keeping the
-// old count.
+// Guards against a second photo after one name replacing the first (it has
+// no name of its own: it goes beside), against the count going up for only
+// one, against a reconnect keeping the old count, and against a retake (the
+// name sent again) no longer replacing the photo.
 TEST(PhoneLinkSession, CountsStoresAndRestartsWithEachPhone)
 {
     TempTree tree;
+    velmora::link::StoredThisRun run;
     PhoneLinkSession session;
     session.rememberPhone("127.0.0.1:1000");
     session.takeCommandPiece("STAT||x.jpg", tree.root());
-    EXPECT_EQ(sendPhoto(session, tree.root(), "first"), 1u);
-    EXPECT_EQ(sendPhoto(session, tree.root(), "second"), 2u);
-    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "second");
+    EXPECT_EQ(sendPhoto(session, tree.root(), "first", run), 1u);
+    EXPECT_EQ(sendPhoto(session, tree.root(), "second", run), 2u);
+    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "first");
+    EXPECT_EQ(TempTree::read(tree.root() / "x-2.jpg"), "second");
     session.rememberPhone("127.0.0.1:1001");
     EXPECT_EQ(session.phoneAddress(), "127.0.0.1:1001");
     EXPECT_EQ(session.photoCount(), 0u);
-    EXPECT_EQ(sendPhoto(session, tree.root(), "third"), 1u);
+    session.takeCommandPiece("STAT||x.jpg", tree.root(), 5000);
+    EXPECT_EQ(sendPhoto(session, tree.root(), "retake", run), 1u);
+    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "retake");
+    EXPECT_EQ(tree.snapshot().size(), 2u);
 }
 
 // A photo before any name message is counted but stored nowhere.
