@@ -125,10 +125,25 @@ private Q_SLOTS:
         QTest::newRow("photo 2 left silent mid-photo, the phone going on on a new connection")
             << wifi + QStringList{QStringLiteral("--stall"), QStringLiteral("2")} << false << QList<int>{2};
         QTest::newRow("two phones at once") << wifi << true << QList<int>{};
+        // A name held back on the air (a lost segment sent again) while its
+        // photo still flows: written in pieces, each photo is on the air for
+        // longer than its name is late.
+        const QStringList slowPhotos{QStringLiteral("--piece"), QStringLiteral("1000"), QStringLiteral("--pause"),
+                                     QStringLiteral("50")};
+        QTest::newRow("the names of photos 2 and 5 held back 250 and 400 ms on Wi-Fi")
+            << wifi + slowPhotos
+                   + QStringList{QStringLiteral("--late-name"), QStringLiteral("2:250"), QStringLiteral("--late-name"),
+                                 QStringLiteral("5:400")}
+            << false << QList<int>{};
+        QStringList everyNameLate{QStringLiteral("--gap"), QStringLiteral("20")};
+        for (int photo = 1; photo <= 6; ++photo)
+            everyNameLate << QStringLiteral("--late-name") << QStringLiteral("%1:300").arg(photo);
+        QTest::newRow("every name 300 ms late over loopback") << everyNameLate + slowPhotos << false << QList<int>{};
     }
     // Guards against what a school day does to a phone's photos shifting
     // names: a photo sent again after its connection broke, a photo
-    // connection that goes silent mid-photo, two phones on one PC. Every
+    // connection that goes silent mid-photo, two phones on one PC, names
+    // held back on the air while their photos flow. Every
     // photo sent whole is stored under its own name; no photo's bytes are
     // stored under the name of a photo never sent whole.
     void schoolDayKeepsEveryPhotoUnderItsName()
@@ -241,6 +256,58 @@ private Q_SLOTS:
         // A sanity bound only: 1 MB at 2 MB/s cannot be done in much less
         // than half a second.
         QVERIFY2(elapsedMs >= 300, qPrintable(QStringLiteral("sent in %1 ms").arg(elapsedMs)));
+    }
+
+    void lateNameComesWhileItsPhotoFlows_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("on Wi-Fi, held on the air")
+            << QStringList{QStringLiteral("--link-rate"), QStringLiteral("1"), QStringLiteral("--gap"),
+                           QStringLiteral("0")};
+        QTest::newRow("over loopback, written late")
+            << QStringList{QStringLiteral("--piece"), QStringLiteral("20000"), QStringLiteral("--pause"),
+                           QStringLiteral("40"), QStringLiteral("--gap"), QStringLiteral("0")};
+    }
+    // Guards against --late-name sending the name with its photo, or after
+    // the photo's end: a 400 KB photo takes 400 ms on the air either way, and
+    // its name, 150 ms late, reaches the PC after its first bytes and before
+    // its last.
+    void lateNameComesWhileItsPhotoFlows()
+    {
+        QFETCH(QStringList, options);
+        QTcpServer commandServer, photoServer;
+        QVERIFY(commandServer.listen(QHostAddress::LocalHost) && photoServer.listen(QHostAddress::LocalHost));
+        const qint64 photoBytes = 400'000;
+        const QString a = m_dir.filePath(QStringLiteral("late.bin"));
+        QFile file(a);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(photoBytes, 'p')) == photoBytes);
+        file.close();
+        QProcess sim;
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start(simulator(), options + QStringList{QStringLiteral("--command-port"),
+                                                     QString::number(commandServer.serverPort()),
+                                                     QStringLiteral("--photo-port"),
+                                                     QString::number(photoServer.serverPort()),
+                                                     QStringLiteral("--late-name"), QStringLiteral("1:150"),
+                                                     QStringLiteral("x\\a.jpg=") + a});
+        QVERIFY(QTest::qWaitFor([&] { return commandServer.hasPendingConnections()
+                                             && photoServer.hasPendingConnections(); }, 10000));
+        QTcpSocket* command = commandServer.nextPendingConnection();
+        QTcpSocket* photo = photoServer.nextPendingConnection();
+        qint64 photoReceived = 0;
+        qint64 photoReceivedAtName = -1;
+        connect(photo, &QTcpSocket::readyRead, this, [&] { photoReceived += photo->readAll().size(); });
+        connect(command, &QTcpSocket::readyRead, this, [&] {
+            photo->waitForReadyRead(0);
+            photoReceived += photo->readAll().size();
+            if (command->readAll().contains("a.jpg") && photoReceivedAtName < 0)
+                photoReceivedAtName = photoReceived;
+        });
+        QVERIFY(QTest::qWaitFor([&] { return sim.state() == QProcess::NotRunning; }, 60000));
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return photoReceived == photoBytes + 8; }, 10000));
+        QVERIFY2(photoReceivedAtName > 0 && photoReceivedAtName < photoBytes,
+                 qPrintable(QStringLiteral("name after %1 photo bytes").arg(photoReceivedAtName)));
     }
 
     // What IT staff see: the roster the PC sends, printed row by row.
