@@ -301,18 +301,22 @@ StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, 
     }
     if (!prepare(receiveDirectory, name, name, chosen, result))
         return result;
-    if (besideStoredOf && besideStoredOf->count(chosen.target.lexically_normal())) {
+    const bool beside = besideStoredOf && besideStoredOf->count(chosen.target.lexically_normal());
+    if (beside) {
         chosen.target = besideName(chosen.target);
         if (chosen.target.empty()) {
             result.status = StoreResult::Status::WriteFailed;
             result.detail = "no free name beside " + name.shown();
             return result;
         }
+    }
+    if (!writeReplacing(chosen.target, photo, result))
+        return result; // "保存失败：" names the student's photo, not the name tried beside it
+    result.target = chosen.target;
+    if (beside) {
         result.storedBeside = true;
         result.shownName = platform::utf8FromPath(chosen.target.filename());
     }
-    if (writeReplacing(chosen.target, photo, result))
-        result.target = chosen.target;
     return result;
 }
 
