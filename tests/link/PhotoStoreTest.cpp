@@ -30,6 +30,20 @@ fs::path utf8Path(const std::string& utf8)
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// Every file below `directory`, by its path below it as UTF-8 text, with its
+// contents.
+std::map<std::string, std::string> filesBelow(const fs::path& directory)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+        if (entry.is_regular_file()) {
+            const std::u8string relative = entry.path().lexically_relative(directory).generic_u8string();
+            files[std::string(relative.begin(), relative.end())] = TempTree::read(entry.path());
+        }
+    }
+    return files;
+}
+
 struct PlaceCase {
     const char* name;
     std::string gbkName;
@@ -68,14 +82,8 @@ TEST_P(PlaceTable, StoresWhereTheNameSays)
     // Exactly one file, no temporary one left behind, and the file system
     // lists it under the name's own characters (on Windows the wide name, not
     // the GBK bytes read in some other code page).
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(receive)) {
-        if (entry.is_regular_file()) {
-            const std::u8string relative = entry.path().lexically_relative(receive).generic_u8string();
-            files.emplace_back(relative.begin(), relative.end());
-        }
-    }
-    EXPECT_EQ(files, std::vector<std::string>{c.storedAt});
+    const std::map<std::string, std::string> expected{{c.storedAt, "JPEG-BYTES"}};
+    EXPECT_EQ(filesBelow(receive), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PlaceTable, testing::Values(
@@ -217,18 +225,10 @@ TEST_P(BesideTable, PhotoWithoutOwnNameNeverReplacesOneOfThisRun)
     job.besideStored = !c.secondOwnName;
     const StoreResult result = store(job, thisRun);
     EXPECT_EQ(result.status, Status::Stored) << result.detail;
-    std::map<std::string, std::string> files;
-    std::string secondAt;
-    for (const auto& entry : fs::recursive_directory_iterator(receive)) {
-        if (!entry.is_regular_file())
-            continue;
-        const std::u8string relative = entry.path().lexically_relative(receive).generic_u8string();
-        const std::string key(relative.begin(), relative.end());
-        files[key] = TempTree::read(entry.path());
-        if (files[key] == "SECOND")
-            secondAt = key;
-    }
+    const std::map<std::string, std::string> files = filesBelow(receive);
     EXPECT_EQ(files, c.files);
+    const auto second = std::find_if(files.begin(), files.end(), [](const auto& f) { return f.second == "SECOND"; });
+    const std::string secondAt = second == files.end() ? std::string() : second->first;
     // 标签11 shows the file the photo went to.
     EXPECT_TRUE(secondAt.ends_with(result.shownName) && !result.shownName.empty()) << result.shownName;
     const bool firstKept = std::any_of(files.begin(), files.end(), [](const auto& f) { return f.second == "FIRST"; });
