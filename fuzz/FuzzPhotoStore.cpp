@@ -103,6 +103,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (stored.status == velmora::link::StoreResult::Status::Stored
         && (!velmora::link::isSafePhotoName(name) || !checkTree(box, photo)))
         std::abort();
+    if (stored.status == velmora::link::StoreResult::Status::Stored) {
+        // The photo again with no name of its own, the first stored in this
+        // run: it goes beside it, inside all the same, and the first stays.
+        velmora::link::StoredThisRun run{stored.target.lexically_normal()};
+        const auto beside = velmora::link::storePhoto(box.receive, velmora::link::PhotoName(std::string(name)),
+                                                      photo, &run);
+        if (beside.status == velmora::link::StoreResult::Status::Stored
+            && (!beside.storedBeside || beside.target == stored.target || !checkTree(box, photo)))
+            std::abort();
+    }
     const auto listed = velmora::link::storeListEntry(box.receive, name, entry);
     if (listed.ok() && !velmora::link::isSafePhotoName(entry))
         std::abort();

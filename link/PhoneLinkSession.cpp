@@ -26,7 +26,7 @@ PhoneLinkSession::CommandResult PhoneLinkSession::takeCommandPiece(
     if (result.outcome == CommandChannel::Outcome::NameTaken) {
         for (const PhotoName& name : m_command.takenNames()) {
             if (m_naming.nameArrived(connection, name, now) == PhotoNaming::NameOutcome::Refused)
-                ++result.namesRefused;
+                result.namesRefused.push_back(name);
         }
     } else {
         result.listEntry = workOffNameList(receiveDirectory);
@@ -85,8 +85,12 @@ PhoneLinkSession::PhotoResult PhoneLinkSession::takePhotoPiece(
         job.receiveDirectory = receiveDirectory;
         job.photo = std::move(taken.photos[next++]);
         std::optional<PhotoNaming::TransferId> transfer = m_naming.transferEnded(connection);
-        if (!transfer)
+        if (!transfer) {
+            // An end marker with no transfer before it: whatever it holds has
+            // no name of its own.
             job.name = m_naming.currentName(connection);
+            job.besideStored = !job.name.empty();
+        }
         result.counted.push_back(job.count);
         m_jobs.push_back({std::move(job), transfer});
     }
@@ -113,8 +117,11 @@ std::vector<StoreJob> PhoneLinkSession::settle(Millis now)
         if (pending.transfer && now != std::numeric_limits<Millis>::max()
             && m_naming.awaitsLateName(*pending.transfer, now))
             break;
-        if (pending.transfer)
-            pending.job.name = m_naming.release(*pending.transfer);
+        if (pending.transfer) {
+            PhotoNaming::Released released = m_naming.release(*pending.transfer);
+            pending.job.name = std::move(released.name);
+            pending.job.besideStored = !released.ownName && !pending.job.name.empty();
+        }
         jobs.push_back(std::move(pending.job));
     }
     m_jobs.erase(m_jobs.begin(), m_jobs.begin() + static_cast<std::ptrdiff_t>(done));

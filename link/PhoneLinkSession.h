@@ -46,8 +46,9 @@ public:
         CommandChannel::Outcome outcome = CommandChannel::Outcome::Waiting;
         // Set when the name-list step made a job for an entry.
         bool listEntry = false;
-        // Names let go because too many of the phone's names were waiting.
-        std::size_t namesRefused = 0;
+        // Names let go because the phone's names waiting held too much
+        // (PhotoNaming::WAITING_BYTES_LIMIT), in the order they came.
+        std::vector<PhotoName> namesRefused;
     };
 
     struct PhotoResult {

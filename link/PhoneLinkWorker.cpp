@@ -175,9 +175,11 @@ void PhoneLink::Worker::takeCommandPiece(const QString& client, const QByteArray
         for (const PhotoName& name : m_session.commandChannel().takenNames())
             qCDebug(lcPhoneLink) << "name message from" << client << ":" << QString::fromStdString(name.shown());
     }
-    if (result.namesRefused)
-        qCWarning(lcPhoneLink) << result.namesRefused << "name messages from" << client << "let go: already"
-                               << PhotoNaming::WAITING_LIMIT << "names of that phone wait for their photos";
+    for (const PhotoName& name : result.namesRefused)
+        qCWarning(lcPhoneLink) << "name message" << QString::fromStdString(name.shown()) << "of the phone at"
+                               << QString::fromStdString(PhotoNaming::phoneOf(client.toStdString()))
+                               << "let go: its names waiting for their photos already hold"
+                               << PhotoNaming::WAITING_BYTES_LIMIT << "bytes";
     if (result.outcome == CommandChannel::Outcome::BufferDropped)
         qCWarning(lcPhoneLink) << "command bytes from" << client << "dropped: no name message within"
                                << CommandChannel::DEFAULT_BUFFER_LIMIT << "bytes";

@@ -100,7 +100,7 @@ StoreResult PhotoHolding::keep(StoreJob& job, const fs::path& receiveDirectory)
 {
     load();
     if (job.kind != StoreJob::Kind::Photo)
-        return store(job);
+        return store(job, m_stored);
     if (auto refused = refusal(job.name, job.photo))
         return *refused;
     if (!m_entries.empty())
@@ -112,7 +112,7 @@ StoreResult PhotoHolding::keep(StoreJob& job, const fs::path& receiveDirectory)
         waiting.detail = "photos held before it still wait for " + m_failedDirectory;
         return hold(job, std::move(waiting));
     }
-    StoreResult result = store(job);
+    StoreResult result = store(job, m_stored);
     if (!result.directoryFailed())
         return result;
     noteFailure(result, job.receiveDirectory);
@@ -219,7 +219,7 @@ bool PhotoHolding::releaseOne(Entry& entry, const fs::path& receiveDirectory)
         log(reason);
         return false;
     }
-    const StoreResult result = store(job);
+    const StoreResult result = store(job, m_stored);
     if (!result.ok()) {
         if (inMemory)
             entry.job.photo = std::move(job.photo);

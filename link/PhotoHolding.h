@@ -117,6 +117,9 @@ private:
     void log(std::string line) { m_log.push_back(std::move(line)); }
 
     std::filesystem::path m_folder;
+    // The photos stored in this run, held ones included: a photo with no
+    // name of its own goes beside them (StoreJob::besideStored).
+    StoredThisRun m_stored;
     bool m_loaded = false;
     std::uint64_t m_nextSequence = 1;
     std::deque<Entry> m_entries;

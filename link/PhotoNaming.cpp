@@ -62,40 +62,79 @@ PhotoNaming::NameOutcome PhotoNaming::nameArrived(const std::string& connection,
     const std::string address = phoneOf(connection);
     Phone& sender = phone(address, now);
     if (!busy(address, sender, now)) {
-        sender.waiting.clear();
+        sender.clearWaiting();
         sender.quiet = std::move(name);
         return NameOutcome::Quiet;
     }
     forgetCutOffs(address, now);
-    if (sender.waiting.empty() && !sender.quiet) {
-        for (auto it = m_transfers.begin(); it != m_transfers.end(); ++it) {
-            Transfer& transfer = it->second;
-            if (transfer.phone != address || !transfer.lateNameWelcome || now - transfer.began >= LATE_MS)
-                continue;
-            sender.current = name;
-            if (transfer.cutOff) {
-                // The photo it named was cut off: sent again, it is filed under it.
-                if (sender.cutOff && sender.cutOff->waiting == it->first) {
-                    sender.cutOff->name = std::move(name);
-                    sender.cutOff->waiting.reset();
-                }
-                m_transfers.erase(it);
-            } else {
-                transfer.name = std::move(name);
-                transfer.lateNameWelcome = false;
-            }
-            return NameOutcome::Late;
-        }
-    }
-    if (sender.waiting.size() + (sender.quiet ? 1 : 0) >= WAITING_LIMIT)
+    if (sender.waiting.empty() && !sender.quiet && takeLateName(address, sender, name, now))
+        return NameOutcome::Late;
+    const std::size_t quietBytes = sender.quiet ? waitingBytes(*sender.quiet) : 0;
+    if (sender.waitingBytes + quietBytes + waitingBytes(name) > WAITING_BYTES_LIMIT)
         return NameOutcome::Refused;
     // A name that came while quiet is older than this one: it keeps its turn.
     if (sender.quiet) {
-        sender.waiting.push_back(std::move(*sender.quiet));
+        sender.wait(std::move(*sender.quiet));
         sender.quiet.reset();
     }
-    sender.waiting.push_back(std::move(name));
+    sender.wait(std::move(name));
     return NameOutcome::Waiting;
+}
+
+void PhotoNaming::Phone::wait(PhotoName name)
+{
+    waitingBytes += PhotoNaming::waitingBytes(name);
+    waiting.push_back(std::move(name));
+}
+
+PhotoName PhotoNaming::Phone::takeOldest()
+{
+    PhotoName oldest = std::move(waiting.front());
+    waiting.pop_front();
+    waitingBytes -= PhotoNaming::waitingBytes(oldest);
+    return oldest;
+}
+
+void PhotoNaming::Phone::clearWaiting()
+{
+    waiting.clear();
+    waitingBytes = 0;
+}
+
+bool PhotoNaming::welcomesLateName(const Transfer& transfer, Millis now)
+{
+    return transfer.lateNameWelcome && ((transfer.lateUntilEnd && transfer.open) || now - transfer.began < LATE_MS);
+}
+
+// Rule 3: the phone's oldest transfer still open to a late name takes `name`.
+bool PhotoNaming::takeLateName(const std::string& address, Phone& sender, PhotoName& name, Millis now)
+{
+    for (auto it = m_transfers.begin(); it != m_transfers.end(); ++it) {
+        Transfer& transfer = it->second;
+        if (transfer.phone != address || !welcomesLateName(transfer, now))
+            continue;
+        sender.current = name;
+        if (transfer.cutOff) {
+            // The photo it named was cut off: sent again, it is filed under it.
+            if (sender.cutOff && sender.cutOff->waiting == it->first) {
+                sender.cutOff->name = std::move(name);
+                sender.cutOff->ownName = true;
+                sender.cutOff->waiting.reset();
+            }
+            m_transfers.erase(it);
+        } else {
+            transfer.name = std::move(name);
+            transfer.ownName = true;
+            transfer.lateNameWelcome = false;
+        }
+        return true;
+    }
+    return false;
+}
+
+std::size_t PhotoNaming::waitingBytes(const PhotoName& name)
+{
+    return name.gbk.size() + name.unicode.size() + NAME_OVERHEAD;
 }
 
 void PhotoNaming::photoBytes(const std::string& connection, Millis now)
@@ -125,19 +164,21 @@ PhotoNaming::TransferId PhotoNaming::transferBegan(const std::string& connection
     Phone& sender = phone(address, now);
     const bool afterQuiet = !busy(address, sender, now);
     sender.lastBytes = now;
-    Transfer transfer{address, {}, now, false, false};
+    Transfer transfer;
+    transfer.phone = address;
+    transfer.began = now;
     if (!sender.waiting.empty() && afterQuiet) {
         transfer.name = std::move(sender.waiting.back());
-        sender.waiting.clear();
+        sender.clearWaiting();
         transfer.lateNameWelcome = true;
     } else if (!sender.waiting.empty()) {
-        transfer.name = std::move(sender.waiting.front());
-        sender.waiting.pop_front();
+        transfer.name = sender.takeOldest();
     } else if (sender.quiet) {
         transfer.name = std::move(*sender.quiet);
         sender.quiet.reset();
     } else if (sender.cutOff && sameStart(sender.cutOff->firstBytes, firstBytes)) {
         transfer.name = std::move(sender.cutOff->name);
+        transfer.ownName = sender.cutOff->ownName;
         if (const auto waiting = sender.cutOff->waiting ? m_transfers.find(*sender.cutOff->waiting) : m_transfers.end();
             waiting != m_transfers.end()) {
             // Its late name can still come: the photo sent again waits for
@@ -147,8 +188,13 @@ PhotoNaming::TransferId PhotoNaming::transferBegan(const std::string& connection
             m_transfers.erase(waiting);
         }
     } else {
+        // Its own name may be held back on the air for as long as the photo
+        // is (a lost segment of the name message sent again, twice): it takes
+        // the first name that comes before its end.
         transfer.name = sender.current;
+        transfer.ownName = false;
         transfer.lateNameWelcome = true;
+        transfer.lateUntilEnd = true;
     }
     sender.cutOff.reset();
     sender.current = transfer.name;
@@ -165,6 +211,8 @@ std::optional<PhotoNaming::TransferId> PhotoNaming::close(const std::string& con
         return std::nullopt;
     const TransferId id = found->second.id;
     m_open.erase(found);
+    if (const auto transfer = m_transfers.find(id); transfer != m_transfers.end())
+        transfer->second.open = false;
     return id;
 }
 
@@ -176,7 +224,7 @@ std::optional<PhotoNaming::TransferId> PhotoNaming::transferEnded(const std::str
 bool PhotoNaming::awaitsLateName(TransferId id, Millis now) const
 {
     const auto found = m_transfers.find(id);
-    return found != m_transfers.end() && found->second.lateNameWelcome && now - found->second.began < LATE_MS;
+    return found != m_transfers.end() && welcomesLateName(found->second, now);
 }
 
 void PhotoNaming::transferCutOff(const std::string& connection, std::string_view firstBytes)
@@ -190,7 +238,8 @@ void PhotoNaming::transferCutOff(const std::string& connection, std::string_view
         m_transfers.erase(transfer);
         return;
     }
-    Phone::CutOff cutOff{transfer->second.name, std::string(firstBytes.substr(0, RESEND_COMPARED)), std::nullopt};
+    Phone::CutOff cutOff{transfer->second.name, transfer->second.ownName,
+                         std::string(firstBytes.substr(0, RESEND_COMPARED)), std::nullopt};
     if (transfer->second.lateNameWelcome) {
         // Its name message may still be on its way: the transfer stays, with
         // no photo, to take it.
@@ -220,14 +269,14 @@ void PhotoNaming::transferDropped(const std::string& connection)
         m_transfers.erase(*id);
 }
 
-PhotoName PhotoNaming::release(TransferId id)
+PhotoNaming::Released PhotoNaming::release(TransferId id)
 {
     const auto found = m_transfers.find(id);
     if (found == m_transfers.end())
         return {};
-    PhotoName name = std::move(found->second.name);
+    Released released{std::move(found->second.name), found->second.ownName};
     m_transfers.erase(found);
-    return name;
+    return released;
 }
 
 PhotoName PhotoNaming::currentName(const std::string& connection) const

@@ -302,13 +302,58 @@ std::string shownFileName(const PhotoName& name)
 
 StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo)
 {
+    return storePhoto(receiveDirectory, name, photo, nullptr);
+}
+
+namespace {
+
+// The first "<stem>-N<extension>" beside `target`, N from 2, that names
+// nothing on disk, in the target's stored form (a mapped name keeps its
+// form: "ＣＯＮ.jpg" gives "ＣＯＮ-2.jpg"); empty when BESIDE_MOST are taken.
+// The result is a name Windows takes whenever `target` is one: it ends in
+// the target's extension, or in a digit.
+fs::path besideName(const fs::path& target)
+{
+    constexpr int BESIDE_MOST = 9999;
+    for (int n = 2; n <= BESIDE_MOST; ++n) {
+        fs::path name = target.stem();
+        name += "-" + std::to_string(n);
+        name += target.extension();
+        const fs::path candidate = target.parent_path() / name;
+        std::error_code error;
+        if (!fs::exists(fs::symlink_status(candidate, error)))
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+StoreResult storePhoto(const fs::path& receiveDirectory, const PhotoName& name, std::string_view photo,
+                       StoredThisRun* besideStoredOf)
+{
     if (auto refused = refusal(name, photo))
         return *refused;
     StoreResult result;
     Plan chosen;
     if (!prepare(receiveDirectory, name, name, chosen, result))
         return result;
-    writeReplacing(chosen.target, photo, result);
+    const bool beside = besideStoredOf && besideStoredOf->count(chosen.target.lexically_normal());
+    if (beside) {
+        chosen.target = besideName(chosen.target);
+        if (chosen.target.empty()) {
+            result.status = StoreResult::Status::WriteFailed;
+            result.detail = "no free name beside " + name.shown();
+            return result;
+        }
+    }
+    if (!writeReplacing(chosen.target, photo, result))
+        return result; // "保存失败：" names the student's photo, not the name tried beside it
+    result.target = chosen.target;
+    if (beside) {
+        result.storedBeside = true;
+        result.shownName = platform::utf8FromPath(chosen.target.filename());
+    }
     return result;
 }
 
@@ -345,8 +390,18 @@ StoreResult storeListEntry(const fs::path& receiveDirectory, const PhotoName& na
 
 StoreResult store(const StoreJob& job)
 {
-    return job.kind == StoreJob::Kind::Photo ? storePhoto(job.receiveDirectory, job.name, job.photo)
-                                             : storeListEntry(job.receiveDirectory, job.name, job.entry);
+    StoredThisRun ownRun;
+    return store(job, ownRun);
+}
+
+StoreResult store(const StoreJob& job, StoredThisRun& stored)
+{
+    if (job.kind == StoreJob::Kind::ListEntry)
+        return storeListEntry(job.receiveDirectory, job.name, job.entry);
+    StoreResult result = storePhoto(job.receiveDirectory, job.name, job.photo, job.besideStored ? &stored : nullptr);
+    if (result.status == StoreResult::Status::Stored)
+        stored.insert(result.target.lexically_normal());
+    return result;
 }
 
 } // namespace velmora::link

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,11 @@ struct StoreResult {
     std::string shownName;
     // For the log: the path tried and the reason, UTF-8; empty when stored.
     std::string detail;
+    // Where a stored photo went; empty for anything else.
+    std::filesystem::path target;
+    // The photo, with no name of its own, went beside the photo of its name
+    // stored in this run (StoreJob::besideStored), as <name>-N.
+    bool storedBeside = false;
 
     bool ok() const { return status == Status::Stored || status == Status::AlreadyThere; }
     // Whether the photo waits to be written later rather than being lost.
@@ -48,6 +54,10 @@ struct StoreResult {
     // photo is worth holding until the directory can take it.
     bool directoryFailed() const { return status == Status::FolderMissing || status == Status::WriteFailed; }
 };
+
+// The files photos went to in this run of the program, as store() notes
+// them down, each path lexically normal.
+using StoredThisRun = std::set<std::filesystem::path>;
 
 // The GBK name of the folder for photos whose name holds "_".
 extern const std::string NO_ID_FOLDER_GBK;
@@ -100,6 +110,10 @@ StoreResult storeListEntry(const std::filesystem::path& receiveDirectory,
 // the same rules), any other exactly as its GBK text.
 StoreResult storePhoto(const std::filesystem::path& receiveDirectory, const PhotoName& name,
                        std::string_view photo);
+// The same, but when the target is one of `besideStoredOf` (when given), the
+// photo goes beside it (see store()).
+StoreResult storePhoto(const std::filesystem::path& receiveDirectory, const PhotoName& name,
+                       std::string_view photo, StoredThisRun* besideStoredOf);
 StoreResult storeListEntry(const std::filesystem::path& receiveDirectory, const PhotoName& name,
                            const PhotoName& entry);
 
@@ -113,8 +127,32 @@ struct StoreJob {
     PhotoName name;   // the photo's name; for a list entry the current photo name
     PhotoName entry;  // a list entry's own name
     std::string photo;
+    // The photo came with no name of its own and took the name of the
+    // phone's photo before it: it never replaces a photo stored under that
+    // name in this run, but is stored beside it (see store()).
+    bool besideStored = false;
 };
 
+// Writes `job`, a photo as storePhoto() does and a list entry as
+// storeListEntry() does; a photo stored is noted in `stored`. Whether a
+// photo goes over the file of its name or beside it:
+//
+// | the photo                              | file of its name     | written          |
+// |----------------------------------------|----------------------|------------------|
+// | came with a name of its own            | any                  | over it          |
+// | took the phone's current name          | not stored this run  | over it, or new  |
+// |   (StoreJob::besideStored)             | (none, an older day) |                  |
+// | took the phone's current name          | stored this run      | beside it        |
+//
+// Beside it: the first of <stem>-2<extension>, -3 … of the stored file
+// name that names nothing on disk, in the same folder (无身份证照片
+// included), in the stored form of the name (WindowsNames.h): a photo that
+// may belong to another student is never written over one, and 名单核对
+// shows it as a photo of nobody. Returns the outcome, `target` and
+// `shownName` telling where the photo went; never throws except
+// std::bad_alloc.
+StoreResult store(const StoreJob& job, StoredThisRun& stored);
+// The same with a run of its own: nothing goes beside.
 StoreResult store(const StoreJob& job);
 
 } // namespace velmora::link

@@ -33,12 +33,16 @@ struct PhotoWriter::State {
     bool ended = false;      // the thread has left run()
     bool leftBehind = false;
     std::optional<Clock::time_point> putOff; // when idleWork is due; writer thread only
+    StoredThisRun stored; // the photos this writer stored; writer thread only
 };
 
 PhotoWriter::PhotoWriter(Written written, Idle idle, std::size_t waitingLimit, Store store)
     : m_limit(waitingLimit), m_state(std::make_shared<State>())
 {
-    m_state->store = store ? std::move(store) : Store([](StoreJob& job) { return link::store(job); });
+    // By default photos of this writer with no name of their own go beside
+    // the photos it stored under that name.
+    m_state->store = store ? std::move(store)
+                           : Store([state = m_state.get()](StoreJob& job) { return link::store(job, state->stored); });
     m_state->written = std::move(written);
     m_state->idleWork = std::move(idle);
     m_thread = std::thread([state = m_state.get()] { run(*state); });

@@ -5,7 +5,9 @@
 // USB stick, an SD card, a school's network share) never holds up the
 // window or the network. Photos waiting here are bounded by the caller, who
 // stops reading the phone's connections while full() holds; TCP then holds
-// the phone back and nothing is dropped.
+// the phone back and nothing is dropped. A writer is one run of the
+// program: a photo with no name of its own never goes over a photo this
+// writer stored, but beside it (store()).
 
 #include "link/PhotoStore.h"
 

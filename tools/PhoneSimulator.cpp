@@ -65,17 +65,18 @@ bool PhoneSimulator::connectToPc()
 bool PhoneSimulator::sendPhoto(const QString& name, const QByteArray& photo)
 {
     const int number = ++m_photosSent;
-    if (!write(m_command, nameMessage(name)))
+    if (!writeName(number, name))
         return false;
     pause(m_options.gapMs);
     const QByteArray transfer = m_options.header + photo;
     if (m_options.cancelAt.contains(number)) {
         m_out << "cancelled " << name << Qt::endl;
         pause(CANCEL_QUIET_MS);
-        return true;
+        startHeldName();
+        return writeHeldName(true);
     }
     if (m_options.stallAt.contains(number)) {
-        if (!breakOff(transfer, false))
+        if (!breakOff(transfer, false) || !writeHeldName(true))
             return false;
         m_out << "lost " << name << " half-way, its connection silent" << Qt::endl;
         pause(m_options.gapMs);
@@ -86,12 +87,25 @@ bool PhoneSimulator::sendPhoto(const QString& name, const QByteArray& photo)
             return false;
         m_out << "cut off " << name << " half-way, sending it again" << Qt::endl;
     }
-    if (!sendTransfer(transfer))
+    if (!sendTransfer(transfer) || !writeHeldName(true))
         return false;
     m_out << "sent " << name << " (" << photo.size() << " bytes)" << Qt::endl;
     printRosters();
     pause(m_options.gapMs);
     return true;
+}
+
+bool PhoneSimulator::writeName(int number, const QString& name)
+{
+    const auto late = m_options.lateNameMs.constFind(number);
+    if (late == m_options.lateNameMs.constEnd())
+        return write(m_command, nameMessage(name));
+    if (!m_radio) {
+        m_heldName = HeldName{nameMessage(name), late.value(), {}};
+        return true;
+    }
+    m_radio->holdBack(m_commandOnRadio, m_photoOnRadio, late.value());
+    return write(m_command, nameMessage(name));
 }
 
 bool PhoneSimulator::sendTransfer(const QByteArray& transfer)
@@ -104,15 +118,40 @@ bool PhoneSimulator::sendTransfer(const QByteArray& transfer)
             bytes += END_MARKER;
         if (!write(*m_photo, bytes))
             return false;
+        startHeldName();
+        if (!writeHeldName(false))
+            return false;
         if (!last)
             pause(m_options.piecePauseMs);
     }
-    return m_options.mergeMarker || write(*m_photo, END_MARKER);
+    return (m_options.mergeMarker || write(*m_photo, END_MARKER)) && writeHeldName(false);
+}
+
+void PhoneSimulator::startHeldName()
+{
+    if (m_heldName && !m_heldName->since.isValid())
+        m_heldName->since.start();
+}
+
+bool PhoneSimulator::writeHeldName(bool wait)
+{
+    if (!m_heldName || !m_heldName->since.isValid())
+        return true;
+    const qint64 left = m_heldName->ms - m_heldName->since.elapsed();
+    if (left > 0 && !wait)
+        return true;
+    pause(static_cast<int>(std::max<qint64>(0, left)));
+    const QByteArray message = m_heldName->message;
+    m_heldName.reset();
+    return write(m_command, message);
 }
 
 bool PhoneSimulator::breakOff(const QByteArray& transfer, bool closeIt)
 {
-    if (!write(*m_photo, transfer.left(transfer.size() / 2)) || !finishSending())
+    if (!write(*m_photo, transfer.left(transfer.size() / 2)))
+        return false;
+    startHeldName();
+    if (!finishSending())
         return false;
     if (m_radio)
         m_radio->forget(m_photoOnRadio);

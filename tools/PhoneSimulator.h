@@ -10,7 +10,11 @@
 #include <QTcpSocket>
 #include <QTextStream>
 
+#include <QElapsedTimer>
+#include <QMap>
 #include <QSet>
+
+#include <optional>
 
 #include <memory>
 #include <string>
@@ -45,6 +49,13 @@ struct SimulatorOptions {
     QSet<int> resendAt;
     QSet<int> stallAt;
     QSet<int> cancelAt;
+    // Photo number -> milliseconds: that photo's name message reaches the
+    // PC this long after the photo's first bytes, as when a segment of the
+    // small message was lost on Wi-Fi and sent again after a retransmission
+    // timeout while the photo flowed on. On the radio link the name is held
+    // on the air, and the names behind it wait with it; without one the
+    // phone writes it that late.
+    QMap<int, int> lateNameMs;
 };
 
 class RadioLink;
@@ -79,8 +90,15 @@ private:
     // Writes half of `transfer`, lets the photo connection go (closed, or
     // left open and silent) and opens a new one.
     bool breakOff(const QByteArray& transfer, bool closeIt);
+    // Photo `number`'s name message, held back when it is to be late.
+    bool writeName(int number, const QString& name);
     bool sendTransfer(const QByteArray& transfer);
     bool write(QTcpSocket& socket, const QByteArray& bytes);
+    // Without a radio link: the name message held back for a late name.
+    // Its clock starts with its photo's first bytes; it is written once it
+    // is due (at once with `wait`, after waiting for it).
+    void startHeldName();
+    bool writeHeldName(bool wait);
     void printRosters();
     void pause(int ms);
 
@@ -96,6 +114,12 @@ private:
     std::string m_received; // GBK bytes not yet printed
     int m_rosters = 0;
     int m_photosSent = 0;
+    struct HeldName {
+        QByteArray message;
+        int ms = 0;
+        QElapsedTimer since; // started by the photo's first bytes
+    };
+    std::optional<HeldName> m_heldName;
 };
 
 } // namespace velmora::tools

@@ -48,6 +48,43 @@ void RadioLink::forget(int connection)
     m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(),
                                  [&](const Packet& packet) { return packet.connection == connection; }),
                   m_queue.end());
+    // Its holds go with it; holds waiting for its bytes wait no longer.
+    m_holds.erase(std::remove_if(m_holds.begin(), m_holds.end(),
+                                 [&](const Hold& hold) { return hold.connection == connection; }),
+                  m_holds.end());
+    for (Hold& hold : m_holds) {
+        if (hold.after == connection && hold.releasedAt < 0)
+            hold.releasedAt = m_clock.nsecsElapsed() + hold.delayNs;
+    }
+}
+
+void RadioLink::holdBack(int connection, int after, int delayMs)
+{
+    const Connection& held = m_connections[static_cast<std::size_t>(connection)];
+    const Connection& awaited = m_connections[static_cast<std::size_t>(after)];
+    m_holds.push_back({connection, held.written(), after, awaited.written(), qint64{delayMs} * 1'000'000, -1});
+}
+
+void RadioLink::updateHolds(qint64 now)
+{
+    for (Hold& hold : m_holds) {
+        if (hold.releasedAt < 0 && m_connections[static_cast<std::size_t>(hold.after)].aired > hold.afterByte)
+            hold.releasedAt = now + hold.delayNs;
+    }
+    m_holds.erase(std::remove_if(m_holds.begin(), m_holds.end(),
+                                 [&](const Hold& hold) { return hold.releasedAt >= 0 && hold.releasedAt <= now; }),
+                  m_holds.end());
+}
+
+qint64 RadioLink::offerable(int connection) const
+{
+    const Connection& offering = m_connections[static_cast<std::size_t>(connection)];
+    qint64 limit = offering.buffered();
+    for (const Hold& hold : m_holds) {
+        if (hold.connection == connection)
+            limit = std::min(limit, hold.from - (offering.removed + offering.sent));
+    }
+    return std::max<qint64>(0, limit);
 }
 
 bool RadioLink::write(int connection, const QByteArray& bytes, int timeoutMs)
@@ -59,6 +96,7 @@ bool RadioLink::write(int connection, const QByteArray& bytes, int timeoutMs)
         if (room > 0 && at < bytes.size()) {
             const qsizetype take = static_cast<qsizetype>(std::min<qint64>(room, bytes.size() - at));
             if (target.sent > 0 && target.sent >= target.bytes.size() / 2) {
+                target.removed += target.sent;
                 target.bytes.remove(0, target.sent);
                 target.sent = 0;
             }
@@ -99,6 +137,7 @@ bool RadioLink::runUntil(const std::function<bool()>& done, int timeoutMs, bool 
             if (connection.socket && connection.socket->bytesToWrite() > 0)
                 connection.socket->flush();
         }
+        updateHolds(m_clock.nsecsElapsed());
         fillQueue();
         if (done())
             return true;
@@ -126,14 +165,15 @@ void RadioLink::fillQueue()
         Connection& connection = m_connections[m_nextTurn];
         const int number = static_cast<int>(m_nextTurn);
         m_nextTurn = (m_nextTurn + 1) % count;
-        if (!connection.socket || connection.buffered() == 0 || connection.socket->bytesToWrite() > 0) {
+        const qint64 offered = connection.socket ? offerable(number) : 0;
+        if (offered == 0 || connection.socket->bytesToWrite() > 0) {
             ++idle;
             continue;
         }
         idle = 0;
         if (m_queue.empty())
             m_airFreeAt = std::max(m_airFreeAt, m_clock.nsecsElapsed());
-        const qsizetype take = static_cast<qsizetype>(std::min<qint64>(PACKET_BYTES, connection.buffered()));
+        const qsizetype take = static_cast<qsizetype>(std::min<qint64>(PACKET_BYTES, offered));
         m_queue.push_back({number, connection.bytes.mid(connection.sent, take)});
         connection.sent += take;
     }
@@ -147,8 +187,10 @@ bool RadioLink::sendDue(qint64 now)
     const qint64 due = m_airFreeAt + static_cast<qint64>(head.bytes.size() * m_nsPerByte);
     if (now < due)
         return false;
-    QTcpSocket& socket = *m_connections[static_cast<std::size_t>(head.connection)].socket;
+    Connection& connection = m_connections[static_cast<std::size_t>(head.connection)];
+    QTcpSocket& socket = *connection.socket;
     socket.write(head.bytes);
+    connection.aired += head.bytes.size();
     socket.flush();
     m_airFreeAt = std::max(due, now - MOST_CATCH_UP_NS);
     m_queue.pop_front();

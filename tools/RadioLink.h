@@ -41,6 +41,12 @@ public:
     // still in its send buffer or queued for the air are never sent, and a
     // connection that closed fails nothing any more.
     void forget(int connection);
+    // Holds back the bytes written to `connection` from now on until
+    // `delayMs` after the next byte written to `after` has gone on the air:
+    // a lost segment sent again after a retransmission timeout. Bytes
+    // written behind them on `connection` wait with them, as TCP delivers in
+    // order; `after` goes on meanwhile.
+    void holdBack(int connection, int after, int delayMs);
     // Keeps the radio sending for `ms` milliseconds.
     void run(int ms);
     // Sends everything buffered; false when the connection failed or nothing
@@ -54,7 +60,18 @@ private:
         QTcpSocket* socket = nullptr;
         QByteArray bytes; // the send buffer: bytes from `sent` on are still to go
         qsizetype sent = 0;
+        qint64 removed = 0; // bytes of the connection's stream let go in front of `bytes`
+        qint64 aired = 0;   // bytes of the stream handed to the socket
         qint64 buffered() const { return bytes.size() - sent; }
+        qint64 written() const { return removed + bytes.size(); }
+    };
+    struct Hold {
+        int connection = 0;
+        qint64 from = 0;        // the first byte of its stream held back
+        int after = 0;
+        qint64 afterByte = 0;   // the byte of `after`'s stream it waits for
+        qint64 delayNs = 0;
+        qint64 releasedAt = -1; // once that byte has gone on the air
     };
     struct Packet {
         int connection = 0;
@@ -73,6 +90,11 @@ private:
     // time is over; false when it is not yet due.
     bool sendDue(qint64 now);
     bool drained() const;
+    // Lets go of the holds that are over at `now`, and starts the delay of
+    // those whose byte has gone on the air.
+    void updateHolds(qint64 now);
+    // How many bytes `connection` may offer now: up to its first held byte.
+    qint64 offerable(int connection) const;
     // Notes that nothing could be sent in time; returns false.
     bool timedOut(int timeoutMs);
     bool failed();
@@ -81,6 +103,7 @@ private:
     qint64 m_sendBuffer;
     std::vector<Connection> m_connections;
     std::deque<Packet> m_queue;
+    std::deque<Hold> m_holds;
     std::size_t m_nextTurn = 0;
     QElapsedTimer m_clock;
     qint64 m_airFreeAt = 0; // when the radio has sent the packet at the head

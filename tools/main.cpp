@@ -80,6 +80,7 @@ void describe(QCommandLineParser& parser)
         {QStringLiteral("resend"), QStringLiteral("Cut photo N (from 1) off half-way by closing its connection, then send it again whole on a new one with no new name. May be repeated."), QStringLiteral("N")},
         {QStringLiteral("stall"), QStringLiteral("Leave photo N half-way on a connection that goes silent without closing (out of Wi-Fi reach); go on with the next photo on a new connection. May be repeated."), QStringLiteral("N")},
         {QStringLiteral("cancel"), QStringLiteral("Send photo N's name, then cancel the shot: no photo, 1.5 s of quiet. May be repeated."), QStringLiteral("N")},
+        {QStringLiteral("late-name"), QStringLiteral("Photo N's name reaches the PC MS milliseconds after the photo's first bytes (a lost segment sent again; with --link-rate the names behind it wait too). May be repeated."), QStringLiteral("N:MS")},
     });
 }
 
@@ -115,6 +116,22 @@ bool readPhotoNumbers(const QCommandLineParser& parser, const QString& option, Q
     return true;
 }
 
+// The photo numbers and delays given with --late-name; false on one that
+// is not N:MS with N from 1 and MS from 0 to 600000.
+bool readLateNames(const QCommandLineParser& parser, QMap<int, int>& lateNameMs)
+{
+    for (const QString& value : parser.values(QStringLiteral("late-name"))) {
+        const QStringList parts = value.split(QLatin1Char(':'));
+        bool numberOk = false, msOk = false;
+        const int number = parts.size() == 2 ? parts[0].toInt(&numberOk) : 0;
+        const int ms = parts.size() == 2 ? parts[1].toInt(&msOk) : 0;
+        if (!numberOk || !msOk || number < 1 || ms < 0 || ms > 600000)
+            return false;
+        lateNameMs.insert(number, ms);
+    }
+    return true;
+}
+
 // Fills `run` from the command line; false (with a message) on bad input.
 bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
 {
@@ -143,6 +160,10 @@ bool readArguments(const QCommandLineParser& parser, Run& run, QTextStream& err)
         || !readPhotoNumbers(parser, QStringLiteral("stall"), run.sim.stallAt)
         || !readPhotoNumbers(parser, QStringLiteral("cancel"), run.sim.cancelAt)) {
         err << "--resend, --stall and --cancel take photo numbers from 1" << Qt::endl;
+        return false;
+    }
+    if (!readLateNames(parser, run.sim.lateNameMs)) {
+        err << "--late-name takes N:MS, a photo number from 1 and 0 to 600000 ms" << Qt::endl;
         return false;
     }
     if (parser.isSet(QStringLiteral("dir")))

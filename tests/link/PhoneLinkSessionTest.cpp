@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -26,12 +28,13 @@ struct Written {
     std::vector<StoreResult> listEntries;
 };
 
-// Settles the session and writes its jobs as the photo writer does.
-Written write(PhoneLinkSession& session)
+// Settles the session and writes its jobs as the photo writer does, noting
+// the photos stored in `run`.
+Written write(PhoneLinkSession& session, velmora::link::StoredThisRun& run)
 {
     Written out;
     for (StoreJob& job : session.settle()) {
-        const StoreResult result = velmora::link::store(job);
+        const StoreResult result = velmora::link::store(job, run);
         if (job.kind == StoreJob::Kind::ListEntry) {
             out.listEntries.push_back(result);
         } else {
@@ -42,13 +45,84 @@ Written write(PhoneLinkSession& session)
     return out;
 }
 
-std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes)
+Written write(PhoneLinkSession& session)
+{
+    velmora::link::StoredThisRun run;
+    return write(session, run);
+}
+
+std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes,
+                        velmora::link::StoredThisRun& run)
 {
     session.takePhotoPiece("HDR!" + bytes, receive);
     session.takePhotoPiece(MARKER, receive);
-    const Written written = write(session);
+    const Written written = write(session, run);
     EXPECT_EQ(written.photos.size(), 1u);
     return written.photos.empty() ? 0 : written.photos.back().count;
+}
+
+std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, const std::string& bytes)
+{
+    velmora::link::StoredThisRun run;
+    return sendPhoto(session, receive, bytes, run);
+}
+
+// One event as it reaches the PC: a name message, photo bytes (the first
+// bytes of a transfer, its end marker) or a photo connection that closes.
+struct Event {
+    char kind;        // 'n': name message, 'p': photo piece, 'x': photo connection closed
+    std::string bytes;
+    long long at;     // milliseconds
+    bool sameRound = false; // read in one round with the next event
+    // "address:port"; names come from port 9 unless said otherwise
+    std::string connection = "phone";
+};
+
+// A photo as it is filed: its bytes, its name, and whether it took the name
+// of the photo before it, with none of its own (then it is stored beside a
+// photo of that name stored in this run, never over it).
+struct Filed {
+    std::string photo;
+    std::string name;
+    bool beside = false;
+    bool operator==(const Filed&) const = default;
+};
+
+void PrintTo(const Filed& filed, std::ostream* os)
+{
+    *os << '{' << filed.photo << " -> " << filed.name << (filed.beside ? ", beside" : "") << '}';
+}
+
+// A phone photographing students 1 to `count` with `pauseMs` between one
+// photo's end and the next student's name: photo Pk's first bytes 5 ms after
+// name k, more of it 300 ms later and its end marker 700 ms after its first
+// bytes (photos of 2-5 MB at 8 MB/s). The names in `lateMs` reach the PC that
+// long after their photos' first bytes instead (a lost segment of the small
+// name message sent again after a retransmission timeout), still before the
+// photo's end.
+std::vector<Event> students(int count, long long pauseMs, const std::map<int, long long>& lateMs)
+{
+    std::vector<Event> events;
+    long long at = 0;
+    for (int k = 1; k <= count; ++k) {
+        const std::string number = std::to_string(k);
+        const auto late = lateMs.find(k);
+        events.push_back({'n', "STAT||" + number, late == lateMs.end() ? at : at + 5 + late->second});
+        events.push_back({'p', "HDR!P" + number, at + 5});
+        events.push_back({'p', "-", at + 305});
+        events.push_back({'p', MARKER, at + 705});
+        at += 705 + pauseMs;
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+    return events;
+}
+
+std::vector<Filed> eachUnderItsOwnName(int count)
+{
+    std::vector<Filed> filed;
+    for (int k = 1; k <= count; ++k)
+        filed.push_back({"P" + std::to_string(k) + "-", std::to_string(k)});
+    return filed;
 }
 
 // Which name each photo takes, for event sequences as they reach the PC:
@@ -57,22 +131,17 @@ std::uint64_t sendPhoto(PhoneLinkSession& session, const fs::path& receive, cons
 // they come from. Guards against a photo on the air being filed under the
 // name the phone sent after it, against a cancelled shot's name being given
 // to the next photo, against a resent or a stalled photo shifting every later
-// name, and against two phones taking each other's names.
+// name, against two phones taking each other's names, against a name held
+// back on the air (a retransmission) filing its photo under the previous
+// student's name, and against a photo with no name of its own replacing
+// the photo whose name it took.
 TEST(PhoneLinkSession, NamesBindToTransfers)
 {
-    struct Event {
-        char kind;        // 'n': name message, 'p': photo piece, 'x': photo connection closed
-        std::string bytes;
-        long long at;     // milliseconds
-        bool sameRound = false; // read in one round with the next event
-        // "address:port"; names come from port 9 unless said otherwise
-        std::string connection = "phone";
-    };
     const std::string A = "HDR!\xFF\xD8" "A\xFF\xD9", B = "HDR!\xFF\xD8" "B\xFF\xD9";
     const struct {
         const char* name;
         std::vector<Event> events;
-        std::vector<std::pair<std::string, std::string>> stored; // photo -> name
+        std::vector<Filed> stored;
     } rows[] = {
         {"calm: a, A, b, B",
          {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 110},
@@ -100,7 +169,7 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
          {{"Z", "z"}, {"\xFF\xD8" "B\xFF\xD9", "b"}, {"\xFF\xD8" "A\xFF\xD9", "a"}}},
         {"two photos after one name",
          {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 110}, {'p', "HDR!A2", 120}, {'p', MARKER, 130}},
-         {{"A", "a"}, {"A2", "a"}}},
+         {{"A", "a"}, {"A2", "a", true}}},
         {"two names while no photo arrives: the latest counts",
          {{'n', "STAT||a", 0}, {'n', "STAT||b", 10}, {'p', "HDR!A", 100}, {'p', MARKER, 110}},
          {{"A", "b"}}},
@@ -123,10 +192,27 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
          {{'n', "STAT||a", 0}, {'p', "HDR!A", 100}, {'p', MARKER, 200}, {'n', "STAT||b", 250},
           {'p', "HDR!B", 300}, {'p', MARKER, 310}},
          {{"A", "a"}, {"B", "b"}}},
-        {"a name long after a photo with no new name began waits for the next photo",
+        {"eight students a second apart, the names of photos 3, 5, 6 and 8 200 to 600 ms late",
+         students(8, 1000, {{3, 200}, {5, 250}, {6, 400}, {8, 600}}),
+         eachUnderItsOwnName(8)},
+        {"six students with no pause, every name 300 ms late",
+         students(6, 5, {{1, 300}, {2, 300}, {3, 300}, {4, 300}, {5, 300}, {6, 300}}),
+         eachUnderItsOwnName(6)},
+        {"a name long after a photo with no new name began is its name while it is on the air",
          {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
           {'p', "HDR!A", 2000}, {'n', "STAT||b", 2800}, {'p', MARKER, 3000}, {'p', "HDR!B", 3010}, {'p', MARKER, 3020}},
-         {{"Z", "z"}, {"A", "z"}, {"B", "b"}}},
+         {{"Z", "z"}, {"A", "b"}, {"B", "b", true}}},
+        {"a name held back past its photo's end: the photo goes beside, the name waits for the next",
+         {{'n', "STAT||z", 0}, {'p', "HDR!Z", 100}, {'p', MARKER, 110},
+          {'p', "HDR!A", 2000}, {'p', MARKER, 2100}, {'n', "STAT||a", 2200}, {'p', "HDR!B", 2210},
+          {'p', MARKER, 2220}},
+         {{"Z", "z"}, {"A", "z", true}, {"B", "a"}}},
+        {"a photo with no new name cut off and sent again has still no name of its own",
+         {{'n', "STAT||z", 0, false, "p:9"}, {'p', "HDR!Z", 100, false, "p:1"}, {'p', MARKER, 110, false, "p:1"},
+          {'p', "HDR!A", 2000, false, "p:1"}, {'x', "", 2400, false, "p:1"}, {'p', "HDR!A", 2500, false, "p:2"},
+          {'n', "STAT||b", 2505, false, "p:9"}, {'p', MARKER, 3000, false, "p:2"},
+          {'p', "HDR!B", 3010, false, "p:2"}, {'p', MARKER, 3020, false, "p:2"}},
+         {{"Z", "z"}, {"A", "z", true}, {"B", "b"}}},
         {"a photo cut off and sent again on a new connection keeps its name",
          {{'n', "STAT||a", 0, false, "p:9"}, {'p', "HDR!A", 100, false, "p:1"}, {'x', "", 500, false, "p:1"},
           {'p', "HDR!A", 600, false, "p:2"}, {'n', "STAT||b", 605, false, "p:9"}, {'p', MARKER, 1400, false, "p:2"},
@@ -173,7 +259,8 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         PhoneLinkSession session;
-        std::vector<std::pair<std::string, std::string>> stored;
+        std::vector<Filed> stored;
+        const auto file = [&](const StoreJob& job) { stored.push_back({job.photo, job.name.gbk, job.besideStored}); };
         for (const Event& event : row.events) {
             if (event.kind == 'n')
                 session.takeCommandPiece(event.connection, event.bytes, "/nowhere", event.at);
@@ -184,44 +271,91 @@ TEST(PhoneLinkSession, NamesBindToTransfers)
             if (event.sameRound)
                 continue;
             for (const StoreJob& job : session.settle(event.at))
-                stored.emplace_back(job.photo, job.name.gbk);
+                file(job);
         }
         for (const StoreJob& job : session.settle())
-            stored.emplace_back(job.photo, job.name.gbk);
+            file(job);
         EXPECT_EQ(stored, row.stored);
     }
 }
 
-// Guards against a device on the LAN filling memory with name messages while
-// a photo of its own is on the air: names beyond the bound are let go.
-TEST(PhoneLinkSession, NamesWaitingPerPhoneAreBounded)
+// Guards against the names of a phone that writes a class's names ahead of
+// its photos (photos cropped to 30-60 KB, or queued while out of reach) being
+// let go, each photo then taking another student's name; and against a
+// device on the LAN filling memory with name messages while a photo of its
+// own is on the air: names beyond the byte bound are let go.
+TEST(PhoneLinkSession, NamesWaitingPerPhoneAreBoundedInBytes)
 {
-    PhoneLinkSession session;
-    session.takeCommandPiece("p:9", "STAT||a", "/nowhere", 0);
-    session.takePhotoPiece("p:1", "HDR!A", "/nowhere", 10);
-    std::size_t refused = 0;
-    for (int i = 0; i < 20; ++i)
-        refused += session.takeCommandPiece("p:9", "STAT||n" + std::to_string(i), "/nowhere", 20).namesRefused;
-    EXPECT_EQ(session.naming().namesWaiting(), velmora::link::PhotoNaming::WAITING_LIMIT);
-    EXPECT_EQ(refused, 20 - velmora::link::PhotoNaming::WAITING_LIMIT);
+    using velmora::link::PhotoName;
+    using velmora::link::PhotoNaming;
+    const struct {
+        const char* name;
+        std::size_t nameBytes; // each name as the phone sends it
+        int names;
+        bool allKept;
+    } rows[] = {
+        {"a class's backlog of 100 names", 20, 100, true},
+        {"a flood of long names", 30000, 100, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PhoneLinkSession session;
+        session.takeCommandPiece("p:9", "STAT||a", "/nowhere", 0);
+        session.takePhotoPiece("p:1", "HDR!A", "/nowhere", 10);
+        std::vector<std::string> sent;
+        std::size_t refused = 0;
+        for (int i = 0; i < row.names; ++i) {
+            std::string name = "n" + std::to_string(i);
+            name.resize(row.nameBytes, 'x');
+            sent.push_back(name);
+            refused += session.takeCommandPiece("p:9", "STAT||" + name, "/nowhere", 20).namesRefused.size();
+        }
+        const std::size_t kept = session.naming().namesWaiting();
+        EXPECT_EQ(kept + refused, static_cast<std::size_t>(row.names));
+        const std::size_t weight = PhotoNaming::waitingBytes(PhotoName(sent.front()));
+        EXPECT_LE(kept * weight, PhotoNaming::WAITING_BYTES_LIMIT);
+        if (!row.allKept) {
+            EXPECT_GT((kept + 1) * weight, PhotoNaming::WAITING_BYTES_LIMIT);
+            continue;
+        }
+        EXPECT_EQ(refused, 0u);
+        // Each photo that follows takes its own name, in the order sent.
+        session.takePhotoPiece("p:1", MARKER, "/nowhere", 30);
+        std::vector<std::string> filed;
+        for (int i = 0; i < row.names; ++i) {
+            session.takePhotoPiece("p:1", "HDR!P" + std::to_string(i), "/nowhere", 40 + i);
+            session.takePhotoPiece("p:1", MARKER, "/nowhere", 40 + i);
+        }
+        for (const StoreJob& job : session.settle())
+            filed.push_back(job.name.gbk);
+        ASSERT_EQ(filed.size(), sent.size() + 1);
+        EXPECT_EQ(filed.front(), "a");
+        EXPECT_EQ(std::vector<std::string>(filed.begin() + 1, filed.end()), sent);
+    }
 }
 
-// Guards against a second photo under one name being kept beside the first
-// or the count going up for only one, and against a reconnect keeping the
-// old count.
+// Guards against a second photo after one name replacing the first (it has
+// no name of its own: it goes beside), against the count going up for only
+// one, against a reconnect keeping the old count, and against a retake (the
+// name sent again) no longer replacing the photo.
 TEST(PhoneLinkSession, CountsStoresAndRestartsWithEachPhone)
 {
     TempTree tree;
+    velmora::link::StoredThisRun run;
     PhoneLinkSession session;
     session.rememberPhone("127.0.0.1:1000");
     session.takeCommandPiece("STAT||x.jpg", tree.root());
-    EXPECT_EQ(sendPhoto(session, tree.root(), "first"), 1u);
-    EXPECT_EQ(sendPhoto(session, tree.root(), "second"), 2u);
-    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "second");
+    EXPECT_EQ(sendPhoto(session, tree.root(), "first", run), 1u);
+    EXPECT_EQ(sendPhoto(session, tree.root(), "second", run), 2u);
+    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "first");
+    EXPECT_EQ(TempTree::read(tree.root() / "x-2.jpg"), "second");
     session.rememberPhone("127.0.0.1:1001");
     EXPECT_EQ(session.phoneAddress(), "127.0.0.1:1001");
     EXPECT_EQ(session.photoCount(), 0u);
-    EXPECT_EQ(sendPhoto(session, tree.root(), "third"), 1u);
+    session.takeCommandPiece("STAT||x.jpg", tree.root(), 5000);
+    EXPECT_EQ(sendPhoto(session, tree.root(), "retake", run), 1u);
+    EXPECT_EQ(TempTree::read(tree.root() / "x.jpg"), "retake");
+    EXPECT_EQ(tree.snapshot().size(), 2u);
 }
 
 // A photo before any name message is counted but stored nowhere.

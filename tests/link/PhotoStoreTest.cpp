@@ -10,10 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using velmora::link::PhotoName;
 using velmora::link::StoreResult;
 using velmora::link::storeListEntry;
 using velmora::link::storePhoto;
@@ -25,6 +28,20 @@ namespace {
 fs::path utf8Path(const std::string& utf8)
 {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// Every file below `directory`, by its path below it as UTF-8 text, with its
+// contents.
+std::map<std::string, std::string> filesBelow(const fs::path& directory)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+        if (entry.is_regular_file()) {
+            const std::u8string relative = entry.path().lexically_relative(directory).generic_u8string();
+            files[std::string(relative.begin(), relative.end())] = TempTree::read(entry.path());
+        }
+    }
+    return files;
 }
 
 struct PlaceCase {
@@ -49,7 +66,7 @@ TEST_P(PlaceTable, StoresWhereTheNameSays)
     TempTree tree;
     const fs::path receive = tree.root() / "recv";
     fs::create_directory(receive);
-    const StoreResult result = storePhoto(receive, velmora::link::PhotoName(c.gbkName, c.unicodeName), "JPEG-BYTES");
+    const StoreResult result = storePhoto(receive, PhotoName(c.gbkName, c.unicodeName), "JPEG-BYTES");
     EXPECT_EQ(result.status, Status::Stored) << result.detail;
     EXPECT_EQ(result.fileName, c.fileName);
     // 标签11 shows the file name as it is stored: its own characters where
@@ -65,14 +82,8 @@ TEST_P(PlaceTable, StoresWhereTheNameSays)
     // Exactly one file, no temporary one left behind, and the file system
     // lists it under the name's own characters (on Windows the wide name, not
     // the GBK bytes read in some other code page).
-    std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(receive)) {
-        if (entry.is_regular_file()) {
-            const std::u8string relative = entry.path().lexically_relative(receive).generic_u8string();
-            files.emplace_back(relative.begin(), relative.end());
-        }
-    }
-    EXPECT_EQ(files, std::vector<std::string>{c.storedAt});
+    const std::map<std::string, std::string> expected{{c.storedAt, "JPEG-BYTES"}};
+    EXPECT_EQ(filesBelow(receive), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PlaceTable, testing::Values(
@@ -184,6 +195,77 @@ INSTANTIATE_TEST_SUITE_P(Names, RefusedTable, testing::Values(
     RefusedCase{"DirectoryOnly", "sub\\", Status::NoName},
     RefusedCase{"DirectoryOnlySlash", "sub/", Status::NoName},
     RefusedCase{"OnlySeparators", "\\/", Status::NoName}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct BesideCase {
+    const char* name;
+    velmora::link::PhotoName photoName;
+    bool firstThisRun;  // the first photo of that name was stored in this run, not an earlier one
+    bool secondOwnName; // the second came with the name of its own (a retake)
+    std::vector<std::string> alreadyThere; // UTF-8, relative: other files, holding "OTHER"
+    std::map<std::string, std::string> files; // UTF-8, relative: every file at the end
+};
+
+void PrintTo(const BesideCase& c, std::ostream* os) { *os << c.name; }
+
+class BesideTable : public testing::TestWithParam<BesideCase> {};
+
+// Guards against a photo with no name of its own (it took the name of the
+// phone's photo before it) replacing the photo stored under that name a
+// moment ago, which is lost; against the photo beside it landing in another
+// folder, under a name Windows refuses, or over another file; and against a
+// retake, or a photo of an earlier day, no longer being replaced.
+TEST_P(BesideTable, PhotoWithoutOwnNameNeverReplacesOneOfThisRun)
+{
+    const BesideCase& c = GetParam();
+    TempTree tree;
+    const fs::path receive = tree.root() / "recv";
+    fs::create_directory(receive);
+    for (const std::string& other : c.alreadyThere)
+        TempTree::write(receive / utf8Path(other), "OTHER");
+    velmora::link::StoredThisRun earlierRun, thisRun;
+    velmora::link::StoreJob job;
+    job.receiveDirectory = receive / "";
+    job.name = c.photoName;
+    job.photo = "FIRST";
+    ASSERT_EQ(store(job, c.firstThisRun ? thisRun : earlierRun).status, Status::Stored);
+    job.photo = "SECOND";
+    job.besideStored = !c.secondOwnName;
+    const StoreResult result = store(job, thisRun);
+    EXPECT_EQ(result.status, Status::Stored) << result.detail;
+    const std::map<std::string, std::string> files = filesBelow(receive);
+    EXPECT_EQ(files, c.files);
+    const auto second = std::find_if(files.begin(), files.end(), [](const auto& f) { return f.second == "SECOND"; });
+    const std::string secondAt = second == files.end() ? std::string() : second->first;
+    // 标签11 shows the file the photo went to.
+    EXPECT_TRUE(secondAt.ends_with(result.shownName) && !result.shownName.empty()) << result.shownName;
+    const bool firstKept = std::any_of(files.begin(), files.end(), [](const auto& f) { return f.second == "FIRST"; });
+    EXPECT_EQ(result.storedBeside, firstKept);
+    EXPECT_TRUE(thisRun.count((receive / utf8Path(secondAt)).lexically_normal()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, BesideTable, testing::Values(
+    BesideCase{"RetakeReplaces", PhotoName("a.jpg"), true, true, {}, {{"a.jpg", "SECOND"}}},
+    BesideCase{"NoOwnNameGoesBeside", PhotoName("\xB0\xE0" "1\\a.jpg"), true, false, {},
+               {{"班1/a.jpg", "FIRST"}, {"班1/a-2.jpg", "SECOND"}}},
+    BesideCase{"FirstFreeName", PhotoName("a.jpg"), true, false, {"a-2.jpg", "a-3"},
+               {{"a.jpg", "FIRST"}, {"a-2.jpg", "OTHER"}, {"a-3", "OTHER"}, {"a-3.jpg", "SECOND"}}},
+    // A photo of an earlier day under the name is replaced as before.
+    BesideCase{"EarlierRunReplaced", PhotoName("a.jpg"), false, false, {}, {{"a.jpg", "SECOND"}}},
+    BesideCase{"NoIdNumber", PhotoName("\xD1\xA7\xC9\xFA_1.jpg"), true, false, {},
+               {{"无身份证照片/学生_1.jpg", "FIRST"}, {"无身份证照片/学生_1-2.jpg", "SECOND"}}},
+    BesideCase{"NoExtension", PhotoName("x\\\xD1\xA7\xC9\xFA"), true, false, {},
+               {{"x/学生", "FIRST"}, {"x/学生-2", "SECOND"}}},
+    BesideCase{"TwoDots", PhotoName("a.b.jpg"), true, false, {},
+               {{"a.b.jpg", "FIRST"}, {"a.b-2.jpg", "SECOND"}}},
+    // Names Windows refuses keep their stored form beside: never a device
+    // name, never a last dot Windows would drop.
+    BesideCase{"DeviceName", PhotoName("CON.jpg"), true, false, {},
+               {{"ＣＯＮ.jpg", "FIRST"}, {"ＣＯＮ-2.jpg", "SECOND"}}},
+    BesideCase{"LastDot", PhotoName("x.jpg."), true, false, {},
+               {{"x.jpg．", "FIRST"}, {"x-2.jpg．", "SECOND"}}},
+    BesideCase{"RareCharacter", PhotoName("\xCD\xF5?.jpg", "王䶮.jpg"), true, false, {},
+               {{"王䶮.jpg", "FIRST"}, {"王䶮-2.jpg", "SECOND"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Replace, never destroy: a new photo replaces an earlier one whole, and a
