@@ -37,6 +37,7 @@ public:
     int messages = 0;
     void showMessage(QWidget*, const QString&) override { ++messages; }
     bool askToProceed(QWidget*, const QString&, const QString&, const QString&) override { return false; }
+    QString askChoice(QWidget*, const QString&, const QStringList& buttons) override { return buttons.value(buttons.size() - 1); }
     QString askSaveFile(QWidget*, const QString&) override { return {}; }
     QString askOpenFile(QWidget*, const QString&) override { return {}; }
     QString askFolder(QWidget*, const QString&, const QString&) override { return {}; }

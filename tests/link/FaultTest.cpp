@@ -391,6 +391,9 @@ private Q_SLOTS:
             limit = std::make_unique<FileSizeLimit>(failing.size() / 2);
             QVERIFY(limit->isSet());
         }
+        // A retake: the student's name again, so the held photo is to
+        // replace the earlier one rather than go beside it.
+        QVERIFY(sendName(*command, name));
         QVERIFY(sendPhoto(*photo, failing, 2));
         QCOMPARE(shownName(), shown);
         QVERIFY(nameInRed());

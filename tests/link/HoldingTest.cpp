@@ -77,6 +77,7 @@ public:
         std::fflush(stdout);
     }
     bool askToProceed(QWidget*, const QString&, const QString&, const QString&) override { return true; }
+    QString askChoice(QWidget*, const QString&, const QStringList& buttons) override { return buttons.value(0); }
     QString askSaveFile(QWidget*, const QString&) override { return {}; }
     QString askOpenFile(QWidget*, const QString&) override { return {}; }
     QString askFolder(QWidget*, const QString&, const QString&) override { return {}; }
