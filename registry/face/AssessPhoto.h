@@ -1,0 +1,27 @@
+#pragma once
+
+// The face checks of a stored photo from its bytes, in one call: decoded
+// once with Qt's image reader, at the smallest scale JPEG offers that still
+// leaves the copy at least 720 lines high (a quarter of a 12-megapixel
+// phone photo), turned upright by its orientation tag, and judged by
+// assessPicture. About 50 to 200 ms of one core for a 12-megapixel photo.
+//
+// For the window's verdict, 名单核对 and the export alike:
+//
+//   const PhotoAssessment judged = assessPhoto(bytes);
+//   label->setText(verdictText(judged.verdict)); // "可用于学籍上传" or "需重拍：照片模糊"
+
+#include "registry/face/PhotoAssessment.h"
+
+#include <string_view>
+
+namespace velmora::registry {
+
+// Safe to call on several threads at once (each uses its own detector; the
+// first call in the process takes about half a second more to unpack the
+// detector's model). `shape` is the registry's picture size, 358 × 441
+// unless a 自定义 preset says otherwise. A file Qt cannot decode gives
+// unreadablePhoto().
+PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
+
+} // namespace velmora::registry
