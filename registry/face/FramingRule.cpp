@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace velmora::registry {
 namespace {
@@ -16,6 +17,9 @@ constexpr double HEAD_SHARE = 2.0 / 3.0;
 constexpr double LOWEST_SHARE = 0.6;
 constexpr double HIGHEST_SHARE = 0.75;
 constexpr double SHARE_STEP = 0.001;
+// How far off the frame's middle the head may be, in frame widths, where an
+// edge leaves no room to centre it.
+constexpr double OFF_CENTRE = 0.02;
 // About a tenth of the frame above the head.
 constexpr double TOP_MARGIN = 0.1;
 constexpr double LEAST_MARGIN = 0.06;
@@ -39,9 +43,13 @@ std::optional<Candidate> fitting(const FramingInput& input, const HeadBox& head,
     const double aspect = double(input.shape.width) / input.shape.height;
     const double height = head.height() / share;
     const double width = height * aspect;
-    const double left = head.centreX - width / 2;
-    if (height < input.shape.height - SLACK || left < -SLACK || left + width > input.photoWidth + SLACK
-        || height > input.photoHeight + SLACK)
+    // Centred on the head, or moved in from an edge by a little: a photo
+    // framed to the preset already has no room for a measurement's error.
+    const double most = OFF_CENTRE * width + SLACK;
+    const double centred = head.centreX - width / 2;
+    const double left = std::clamp(centred, 0.0, std::max(0.0, input.photoWidth - width));
+    if (height < input.shape.height - SLACK || height > input.photoHeight + SLACK || width > input.photoWidth + SLACK
+        || std::abs(left - centred) > most)
         return std::nullopt;
     // The frame's top is head.top - margin × height; it must stay at or
     // below the photo's top and its bottom at or above the photo's bottom.
@@ -53,19 +61,31 @@ std::optional<Candidate> fitting(const FramingInput& input, const HeadBox& head,
     return Candidate{left, head.top - margin * height, height, share, margin};
 }
 
-// Shares from 2/3 outwards, the lower first of two equally near.
+// Shares from 2/3 outwards in steps of SHARE_STEP, the lower first of two
+// equally near, and the shares that make the frame exactly as high as the
+// preset or as high or wide as the photo (a photo already framed to the
+// preset has room for nothing else).
 std::optional<Candidate> nearestFitting(const FramingInput& input, const HeadBox& head)
 {
-    const int below = static_cast<int>(std::floor((HEAD_SHARE - LOWEST_SHARE) / SHARE_STEP + 1e-9));
-    const int above = static_cast<int>(std::floor((HIGHEST_SHARE - HEAD_SHARE) / SHARE_STEP + 1e-9));
-    for (int step = 0; step <= std::max(below, above); ++step) {
-        if (step <= below)
-            if (auto found = fitting(input, head, HEAD_SHARE - step * SHARE_STEP))
-                return found;
-        if (step > 0 && step <= above)
-            if (auto found = fitting(input, head, HEAD_SHARE + step * SHARE_STEP))
-                return found;
+    std::vector<double> shares;
+    for (int step = 0; HEAD_SHARE - step * SHARE_STEP >= LOWEST_SHARE - SLACK; ++step)
+        shares.push_back(HEAD_SHARE - step * SHARE_STEP);
+    for (int step = 1; HEAD_SHARE + step * SHARE_STEP <= HIGHEST_SHARE + SLACK; ++step)
+        shares.push_back(HEAD_SHARE + step * SHARE_STEP);
+    const double aspect = double(input.shape.width) / input.shape.height;
+    for (const double limit : {double(input.shape.height), double(input.photoHeight), input.photoWidth / aspect}) {
+        const double share = head.height() / limit;
+        if (share >= LOWEST_SHARE && share <= HIGHEST_SHARE)
+            shares.push_back(share);
     }
+    std::stable_sort(shares.begin(), shares.end(), [](double a, double b) {
+        const double nearA = std::abs(a - HEAD_SHARE);
+        const double nearB = std::abs(b - HEAD_SHARE);
+        return std::abs(nearA - nearB) > SLACK ? nearA < nearB : a < b;
+    });
+    for (const double share : shares)
+        if (auto found = fitting(input, head, share))
+            return found;
     return std::nullopt;
 }
 

@@ -22,7 +22,7 @@
 // | 2 | the head at 0.6 gives a frame below the preset   | none: it would have to be enlarged            | TooSmall |
 // | 3 | the ideal frame fits in the photo and reaches the preset | head 2/3 of its height, 1/10 of it above the head, head centred across it | Framed |
 // | 4 | the ideal frame is smaller than the preset       | the preset's height, the head's share lowered (not below 0.6) | Framed |
-// | 5 | the ideal frame crosses an edge                  | the nearest share in 0.6-0.75 and margin above in 0.06-0.14 that fit, the head still centred | Framed |
+// | 5 | the ideal frame crosses an edge                  | the nearest share in 0.6-0.75 and margin above in 0.06-0.14 that fit, the head centred or at most 2 % of the width off | Framed |
 // | 6 | nothing fits                                     | none (for export anyway: the ideal frame moved inside the photo, if it reaches the preset) | HeadCut |
 //
 // The frame always has the preset's proportions and lies inside the photo:

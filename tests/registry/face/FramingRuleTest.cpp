@@ -54,10 +54,15 @@ TEST(FramingRuleTest, Table)
         // below it that reaches 441 lines is 0.6567 (441.02 lines).
         {"grown to the preset", {420, 500, 160, 160}, measured(380, 500), 1200, 1600, {}, FramingStatus::Framed,
          PixelRect{321, 336, 358, 441}, 0.65667},
-        // 5: centre 200 from the right edge: width must stay within 400, so
-        // height within 492.7: share 0.6947 (492.3 lines), left 800 - 199.8.
-        {"near the right edge", {700, 600, 200, 200}, measured(470, 800), 1000, 1500, {}, FramingStatus::Framed,
-         PixelRect{600, 421, 399, 492}, 0.69467},
+        // 5: centre 200 from the right edge: the ideal frame (416.45 wide)
+        // overshoots by 8.2, under 2 % of its width: moved in, not shrunk.
+        {"a little near the right edge", {700, 600, 200, 200}, measured(470, 800), 1000, 1500, {},
+         FramingStatus::Framed, PixelRect{584, 419, 416, 513}, 2.0 / 3},
+        // 5: centre 190 from the right edge: half the width less 2 % of it
+        // must stay within 190, so width within 395.8, height within 487.6:
+        // share 0.7017 (487.4 lines), moved in by 7.8.
+        {"near the right edge", {710, 600, 200, 200}, measured(470, 810), 1000, 1500, {}, FramingStatus::Framed,
+         PixelRect{604, 421, 395, 487}, 0.70167},
         // 5: hair 30 lines below the top: share 2/3 (498 lines) with the
         // margin cut to 30/498 = 0.06.
         {"near the top edge", {600, 150, 200, 200}, measured(30, 700), 1500, 2000, {}, FramingStatus::Framed,
@@ -79,6 +84,11 @@ TEST(FramingRuleTest, Table)
         // exactly 2/3 of 441 with a tenth above it.
         {"already the preset", {89, 147.3, 180, 180}, measured(44.1, 179), 358, 441, {}, FramingStatus::Framed,
          PixelRect{0, 0, 358, 441}, 2.0 / 3},
+        // 5: the same photo measured with a head of 311.6 lines, 2 right of
+        // the middle: only share 311.6/441 = 0.7066 makes a frame of the
+        // preset's height inside it, moved in by the 2.
+        {"already the preset, measured a little off", {91, 152.8, 180, 180}, measured(32, 181), 358, 441, {},
+         FramingStatus::Framed, PixelRect{0, 0, 358, 441}, 0.70658},
         // 3, 自定义 300 × 400: width 513 × 0.75 = 384.75, left 500 - 192.4.
         {"own preset", {400, 600, 200, 200}, measured(470, 500), 1500, 2000, {300, 400}, FramingStatus::Framed,
          PixelRect{308, 419, 385, 513}, 2.0 / 3},
