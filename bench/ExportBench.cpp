@@ -116,8 +116,12 @@ double runImageMagick(int first, int count, const QString& output)
 double runExport(int first, int count, const QString& receive, const QString& output)
 {
     std::vector<registry::ExportJob> jobs;
-    for (int i = first; i < first + count; ++i)
-        jobs.push_back({photoPath(i).toStdString(), QStringLiteral("%1.jpg").arg(i).toStdString(), {}, ""});
+    for (int i = first; i < first + count; ++i) {
+        registry::ExportJob job;
+        job.source = photoPath(i).toStdString();
+        job.target = QStringLiteral("%1.jpg").arg(i).toStdString();
+        jobs.push_back(job);
+    }
     registry::ExportRunner runner(registry::registryPreset(), registry::convertPhoto, receive.toStdString(),
                                   output.toStdString());
     QElapsedTimer timer;

@@ -2,6 +2,8 @@
 
 #include "registry/export/Downscale.h"
 #include "registry/export/QualitySearch.h"
+#include "registry/face/AssessPhoto.h"
+#include "registry/face/UprightImage.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -25,29 +27,6 @@ namespace {
 constexpr int DECODE_MARGIN = 2;
 
 constexpr double METRES_PER_INCH = 0.0254;
-
-// Maps the stored picture onto the upright one, as the orientation tag says:
-// mirror, flip, then a quarter turn clockwise.
-QTransform uprightTransform(QImageIOHandler::Transformations turn, QSize stored)
-{
-    QTransform transform;
-    if (turn & QImageIOHandler::TransformationMirror)
-        transform *= QTransform(-1, 0, 0, 1, stored.width(), 0);
-    if (turn & QImageIOHandler::TransformationFlip)
-        transform *= QTransform(1, 0, 0, -1, 0, stored.height());
-    if (turn & QImageIOHandler::TransformationRotate90)
-        transform *= QTransform(0, 1, -1, 0, stored.height(), 0);
-    return transform;
-}
-
-QImage turnUpright(const QImage& image, QImageIOHandler::Transformations turn)
-{
-    QImage upright = image.mirrored(turn & QImageIOHandler::TransformationMirror,
-                                    turn & QImageIOHandler::TransformationFlip);
-    if (turn & QImageIOHandler::TransformationRotate90)
-        upright = upright.transformed(QTransform().rotate(90));
-    return upright;
-}
 
 // The largest power-of-two reduction JPEG decoding offers that keeps the
 // margin above the preset.
@@ -102,9 +81,9 @@ std::string encodeJpeg(const QImage& image, int quality)
     return bytes.toStdString();
 }
 
-} // namespace
-
-Conversion convertPhoto(std::string_view photo, const ExportPreset& preset)
+// `crop` of the upright photo made into the file: decoded at the smallest
+// scale that keeps the margin, only that part, turned, shrunk, encoded.
+Conversion convertPart(std::string_view photo, const ExportPreset& preset, const CropRect& crop)
 {
     QByteArray bytes = QByteArray::fromRawData(photo.data(), static_cast<qsizetype>(photo.size()));
     QBuffer buffer(&bytes);
@@ -117,11 +96,6 @@ Conversion convertPhoto(std::string_view photo, const ExportPreset& preset)
         return {Conversion::Status::Unreadable, {}};
     const auto turn = reader.transformation();
     const QTransform toUpright = uprightTransform(turn, stored);
-    const QSize upright = toUpright.mapRect(QRect(QPoint(0, 0), stored)).size();
-    const CropRect crop = cropForPreset(upright.width(), upright.height(), preset);
-    if (crop.width < preset.width || crop.height < preset.height)
-        return {Conversion::Status::SmallerThanPreset, {}};
-
     // The kept part in the stored picture's pixels, on the reduction's grid.
     const int reduction = decodeReduction(crop, preset);
     const QRect kept = toUpright.inverted()
@@ -144,6 +118,30 @@ Conversion convertPhoto(std::string_view photo, const ExportPreset& preset)
     if (found.status != QualityResult::Status::Fits)
         return {Conversion::Status::CannotFit, {}};
     return {Conversion::Status::Converted, found.bytes};
+}
+
+} // namespace
+
+Conversion convertPhoto(std::string_view photo, const ExportPreset& preset, bool keepFlagged)
+{
+    const PhotoAssessment judged = assessPhoto(photo, FrameShape{preset.width, preset.height});
+    const PhotoCheck check = judged.verdict;
+    if (check != PhotoCheck::Passed && !keepFlagged)
+        return {Conversion::Status::Reshoot, {}, check};
+    if (judged.uprightWidth <= 0 || judged.uprightHeight <= 0)
+        return {Conversion::Status::Unreadable, {}, check};
+    // Framed by the head where a face gave a frame; otherwise (a photo kept
+    // although flagged) cut as without face finding.
+    const CropRect crop = judged.frame
+        ? CropRect{judged.frame->x, judged.frame->y, judged.frame->width, judged.frame->height}
+        : cropForPreset(judged.uprightWidth, judged.uprightHeight, preset);
+    if (crop.width < preset.width || crop.height < preset.height)
+        return {Conversion::Status::SmallerThanPreset, {}, check};
+    if (crop == CropRect{0, 0, judged.uprightWidth, judged.uprightHeight} && meetsPreset(photo, preset))
+        return {Conversion::Status::Unchanged, {}, check};
+    Conversion made = convertPart(photo, preset, crop);
+    made.check = check;
+    return made;
 }
 
 } // namespace velmora::registry
