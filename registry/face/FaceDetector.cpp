@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <mutex>
 
 namespace velmora::registry {
 namespace {
@@ -51,10 +52,44 @@ struct FaceDetector::Engine {
     }
 };
 
-FaceDetector& FaceDetector::ofThisThread()
+namespace {
+
+// The detectors not lent out. Never destroyed: a thread the program
+// abandons at its end (a photo write that does not return) may still hold
+// a lease. (Detectors made per thread with thread_local crashed
+// velmora-photos.exe under Wine when its export workers ended.)
+struct Pool {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<FaceDetector>> idle;
+};
+
+Pool& pool()
 {
-    thread_local FaceDetector detector;
-    return detector;
+    static Pool* const shared = new Pool;
+    return *shared;
+}
+
+} // namespace
+
+FaceDetector::Lease::Lease()
+{
+    Pool& detectors = pool();
+    {
+        std::lock_guard lock(detectors.mutex);
+        if (!detectors.idle.empty()) {
+            m_detector = std::move(detectors.idle.back());
+            detectors.idle.pop_back();
+        }
+    }
+    if (!m_detector)
+        m_detector = std::make_unique<FaceDetector>();
+}
+
+FaceDetector::Lease::~Lease()
+{
+    Pool& detectors = pool();
+    std::lock_guard lock(detectors.mutex);
+    detectors.idle.push_back(std::move(m_detector));
 }
 
 FaceDetector::FaceDetector()

@@ -23,11 +23,23 @@ struct FaceBox {
 
 class FaceDetector {
 public:
-    // The detector to use on the calling thread, made on its first use there.
-    // A search changes the detector's state, so threads never share one;
-    // the first in the process unpacks dlib's model (about half a second of
-    // a core), later ones copy it.
-    static FaceDetector& ofThisThread();
+    // A detector lent to the calling thread for as long as the lease lives.
+    // A search changes the detector's state, so two threads never share one;
+    // detectors given back are lent again, so a thread pool or the export's
+    // workers make one each only once. The first in the process unpacks
+    // dlib's model (about half a second of a core), later ones copy it.
+    class Lease {
+    public:
+        Lease();
+        ~Lease();
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        FaceDetector& operator*() const { return *m_detector; }
+        FaceDetector* operator->() const { return m_detector.get(); }
+
+    private:
+        std::unique_ptr<FaceDetector> m_detector;
+    };
 
     FaceDetector();
     ~FaceDetector();

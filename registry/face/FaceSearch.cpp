@@ -95,7 +95,8 @@ FaceSearchResult searchFaces(const GreyPicture& picture)
     FaceSearchResult result;
     if (picture.width <= 0 || picture.height <= 0)
         return result;
-    FaceDetector& detector = FaceDetector::ofThisThread();
+    const FaceDetector::Lease lease;
+    FaceDetector& detector = *lease;
     const double threshold = std::min(STUDENT_SCORE, SECOND_FACE_SCORE);
     const double smallestBox = SMALLEST_HEAD_SHARE * picture.height / MOST_HEAD_PER_BOX;
     const double largestBox = LARGEST_BOX * picture.height;

@@ -33,8 +33,8 @@ struct FaceSearchResult {
 
 // Searches `picture`, the whole upright photo in grey at any scale at
 // least 504 lines high for the coarse pass to see what it should (smaller
-// pictures are searched as they are). Boxes are in `picture`'s pixels. Uses
-// the calling thread's detector.
+// pictures are searched as they are). Boxes are in `picture`'s pixels. Safe
+// on several threads at once: each search borrows a detector of its own.
 FaceSearchResult searchFaces(const GreyPicture& picture);
 
 } // namespace velmora::registry
