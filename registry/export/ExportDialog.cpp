@@ -5,6 +5,7 @@
 #include "platform/UserDialogs.h"
 #include "registry/export/OutputFolder.h"
 #include "registry/export/PhotoConverter.h"
+#include "registry/face/AssessPhoto.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -54,6 +55,8 @@ ExportDialog::ExportDialog(const QString& receiveFolder, std::vector<ExportJob> 
     , m_openFolder([](const QString& folder) { platform::openInFileManager(folder); })
 {
     setWindowTitle(QStringLiteral("导出上传照片"));
+    // On the window's thread, before the export's workers read photos.
+    prepareImageReading();
     buildLayout();
     usePreset(0);
 }

@@ -25,6 +25,11 @@ int reductionFor(QSize upright)
 
 } // namespace
 
+void prepareImageReading()
+{
+    QImageReader::supportedImageFormats();
+}
+
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape)
 {
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));

@@ -17,9 +17,18 @@
 
 namespace velmora::registry {
 
-// Safe to call on several threads at once (each uses its own detector; the
-// first call in the process takes about half a second more to unpack the
-// detector's model). `shape` is the registry's picture size, 358 × 441
+// Makes Qt find its image plug-ins now, on the calling thread: call it on
+// the main thread before other threads read photos. Qt lists the plug-in
+// folder with a file pattern the first time any thread reads an image, and
+// a pattern match leaves a thread_local of Qt's behind in that thread; with
+// mingw-w64's runtime that one is destroyed after its storage is freed, so
+// the thread crashed when it ended (velmora-photos.exe export under Wine:
+// each run under winedbg, now and then without).
+void prepareImageReading();
+
+// Safe to call on several threads at once (each call borrows a detector of
+// its own; the first in the process takes about half a second more to
+// unpack the detector's model). `shape` is the registry's picture size, 358 × 441
 // unless a 自定义 preset says otherwise. A file Qt cannot decode gives
 // unreadablePhoto().
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
