@@ -24,10 +24,9 @@ std::size_t wordAt(std::string_view bytes, std::size_t at)
 std::size_t afterScan(std::string_view bytes, std::size_t at)
 {
     while (at + 1 < bytes.size()) {
-        if (byteAt(bytes, at) != 0xFF) {
-            ++at;
-            continue;
-        }
+        at = bytes.find('\xFF', at);
+        if (at == std::string_view::npos || at + 1 >= bytes.size())
+            return bytes.size();
         const unsigned next = byteAt(bytes, at + 1);
         // FF 00 is a stuffed FF, D0-D7 restart markers, FF FF fill.
         if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {

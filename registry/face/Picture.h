@@ -55,4 +55,11 @@ GreyPicture greyOf(const PictureView& picture);
 // area or the size holds no pixel.
 GreyPicture resampled(const GreyPicture& picture, const Area& area, int width, int height);
 
+// Writes into `target` (`stride` pixels from line to line) the means of
+// `factor` × `factor` blocks of `source` (factor >= 1), red, green and blue
+// rounded, alpha opaque: source.width / factor × source.height / factor
+// pixels, rounded down. What decoding a JPEG at 1/factor gives, from a copy
+// decoded finer. `target` must not overlap `source`.
+void shrinkInBlocks(const PictureView& source, int factor, std::uint32_t* target, std::ptrdiff_t stride);
+
 } // namespace velmora::registry
