@@ -1,10 +1,10 @@
 #pragma once
 
 // The face checks of a stored photo from its bytes, in one call: decoded
-// once with Qt's image reader, at the smallest scale JPEG offers that still
-// leaves the copy at least 720 lines high (a quarter of a 12-megapixel
-// phone photo), turned upright by its orientation tag, and judged by
-// assessPicture. About 50 to 200 ms of one core for a 12-megapixel photo.
+// once with Qt's image reader (DecodedPhoto.h: a half of a 12-megapixel
+// phone photo, which the checks see at a quarter), turned upright by its
+// orientation tag, and judged by assessPicture. About 80 to 200 ms of one
+// core for a 12-megapixel photo.
 //
 // For the window's verdict, 名单核对 and the export alike:
 //

@@ -7,7 +7,7 @@
 namespace velmora::registry {
 namespace {
 
-constexpr int COARSE_HEIGHT = 504;
+constexpr int COARSE_HEIGHT = 448;
 // The detector's smallest box at a picture's own scale, and its step.
 constexpr double SMALLEST_BOX = 73;
 constexpr double STEP = 1.2;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The faces of a roll photo, found coarse to fine so that a typical photo
-// costs little: first on a copy 504 lines high, where a head of a quarter
+// costs little: first on a copy 448 lines high, where a head of about 30 %
 // of the height or more is found; on a finer copy only for the sizes that
 // pass could not see: smaller students, and second faces down to 60 % of
 // the student's. The student's box is then measured again at finer steps
@@ -32,7 +32,7 @@ struct FaceSearchResult {
 };
 
 // Searches `picture`, the whole upright photo in grey at any scale at
-// least 504 lines high for the coarse pass to see what it should (smaller
+// least 448 lines high for the coarse pass to see what it should (smaller
 // pictures are searched as they are). Boxes are in `picture`'s pixels. Safe
 // on several threads at once: each search borrows a detector of its own.
 FaceSearchResult searchFaces(const GreyPicture& picture);

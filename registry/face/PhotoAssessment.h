@@ -28,7 +28,7 @@ struct PhotoAssessment {
 // Judges a photo from `copy`, the whole photo upright at any scale (the
 // same in both directions) whose full size is `uprightWidth` ×
 // `uprightHeight`; `wholeFile` is whether its bytes end as they should
-// (PhotoEnd). The copy should be at least 504 lines high for every head down
+// (PhotoEnd). The copy should be at least 448 lines high for every head down
 // to 12 % of the height to be found. Safe on several threads at once.
 PhotoAssessment assessPicture(const PictureView& copy, int uprightWidth, int uprightHeight, bool wholeFile,
                               const FrameShape& shape);
