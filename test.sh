@@ -38,6 +38,7 @@ if [[ ${VELMORA_SKIP_WINDOWS:-} == 1 ]]; then
     echo "VELMORA_SKIP_WINDOWS=1: the Windows part is left out"
     exit 0
 fi
+step "Windows: dlib for mingw-w64 (cached)" scripts/windows-dlib.sh
 step "Windows: Qt-free build and tests under Wine" scripts/test-windows.sh
 native=$(ctest --test-dir build -N -L qt_free | sed -n 's/^Total Tests: //p')
 windows=$(ctest --test-dir build-win -N -L qt_free | sed -n 's/^Total Tests: //p')

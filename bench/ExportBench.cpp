@@ -1,13 +1,15 @@
 // Photos for the student-registry upload: 200 phone photos of 2–5 MB (a
 // third of them stored turned, with an orientation tag) made into 358 × 441
-// files under 60 KB by the program's export, against ImageMagick on the same
+// files under 60 KB by the program's export, each checked and framed by the
+// student's head, against ImageMagick's plain centred cut on the same
 // photos in the same run, one process per photo and as many at once as
 // there are cores. Prints photos per second of each and the ratio, whether
-// every file meets the preset, and the median PSNR of each against a
-// floating-point downscale of the same part of the same upright photo (by
-// exact area averaging, and by Lanczos-3 as ImageMagick shrinks). The
-// two take turns on chunks of 20 photos, so that other work on a shared
-// machine weighs on both alike.
+// every file meets the preset, how many photos the checks turned away (none
+// should be), and the median PSNR of each against a floating-point
+// downscale of the same part of the same upright photo (by exact area
+// averaging, and by Lanczos-3 as ImageMagick shrinks). The two take turns on
+// chunks of 20 photos, so that other work on a shared machine weighs on
+// both alike.
 //
 //   velmora-bench-export [PHOTOS]     (default 200; fewer for a quick run)
 
@@ -15,6 +17,7 @@
 #include "registry/export/ExportRunner.h"
 #include "registry/export/JpegInfo.h"
 #include "registry/export/PhotoConverter.h"
+#include "registry/face/AssessPhoto.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,7 +68,7 @@ QString dataDirectory()
     const QByteArray fromEnvironment = qgetenv("VELMORA_BENCH_DATA");
     const QString base = fromEnvironment.isEmpty() ? QStringLiteral(VELMORA_BENCH_DATA_DIR)
                                                    : QString::fromLocal8Bit(fromEnvironment);
-    const QString directory = base + QStringLiteral("/export-photos");
+    const QString directory = base + QStringLiteral("/export-portraits");
     QDir().mkpath(directory);
     return directory;
 }
@@ -116,8 +119,12 @@ double runImageMagick(int first, int count, const QString& output)
 double runExport(int first, int count, const QString& receive, const QString& output)
 {
     std::vector<registry::ExportJob> jobs;
-    for (int i = first; i < first + count; ++i)
-        jobs.push_back({photoPath(i).toStdString(), QStringLiteral("%1.jpg").arg(i).toStdString(), {}, ""});
+    for (int i = first; i < first + count; ++i) {
+        registry::ExportJob job;
+        job.source = photoPath(i).toStdString();
+        job.target = QStringLiteral("%1.jpg").arg(i).toStdString();
+        jobs.push_back(job);
+    }
     registry::ExportRunner runner(registry::registryPreset(), registry::convertPhoto, receive.toStdString(),
                                   output.toStdString());
     QElapsedTimer timer;
@@ -126,6 +133,9 @@ double runExport(int first, int count, const QString& receive, const QString& ou
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (outcome.written != static_cast<std::size_t>(count))
         std::printf("export wrote %zu of %d photos\n", outcome.written, count);
+    for (const registry::Flagged& flagged : outcome.flagged)
+        std::printf("photo %d turned away: %s\n", first + static_cast<int>(flagged.job),
+                    std::string(registry::reasonText(flagged.check)).c_str());
     return seconds;
 }
 
@@ -143,7 +153,8 @@ int countMisfits(int count, const QString& directory, qint64 limit)
     return misfits;
 }
 
-// Where ImageMagick's centred cut lies in the upright photo.
+// Where ImageMagick's centred cut lies in the upright photo (and the
+// export's cut before it framed by the head).
 QRect centredCut(QSize upright)
 {
     const registry::CropRect ours = registry::cropForPreset(upright.width(), upright.height(),
@@ -172,9 +183,12 @@ void reportQuality(int count, const QString& ours, const QString& magick)
         QImageReader reader(photoPath(i));
         reader.setAutoTransform(true);
         const QImage upright = reader.read();
-        const registry::CropRect cut = registry::cropForPreset(upright.width(), upright.height(),
-                                                               registry::registryPreset());
-        const QRect parts[2] = {QRect(cut.x, cut.y, cut.width, cut.height), centredCut(upright.size())};
+        QFile file(photoPath(i));
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        const auto frame = registry::assessPhoto(std::string_view(bytes.constData(), bytes.size())).frame;
+        const QRect framed = frame ? QRect(frame->x, frame->y, frame->width, frame->height) : QRect();
+        const QRect parts[2] = {framed, centredCut(upright.size())};
         const QString name = QStringLiteral("/%1.jpg").arg(i);
         const QImage outputs[2] = {QImage(ours + name), QImage(magick + name)};
         for (int y = 0; y < 2; ++y)

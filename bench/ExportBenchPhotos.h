@@ -10,10 +10,11 @@
 
 namespace velmora::bench {
 
-// Photo `index` as a phone stores it: 3024 × 4032 pixels (12 MP) of a
-// portrait with gradients, a head and sensor-like noise whose strength
-// varies by photo, so the files hold 2–5 MB. Every third is stored turned
-// with an orientation tag (6, 8 or 3) in an EXIF segment.
+// Photo `index` as a phone stores it: 3024 × 4032 pixels (12 MP) of the
+// astronaut portrait placed as a roll photo (head 25–60 % of the height)
+// with sensor-like noise whose strength varies by photo, so the files hold
+// 2–5 MB. Every third is stored turned with an orientation tag (6, 8 or 3)
+// in an EXIF segment.
 QByteArray phonePhoto(int index);
 
 // The orientation tag phonePhoto(index) carries, 1 for none.

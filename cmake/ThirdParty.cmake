@@ -1,8 +1,10 @@
-# The two libraries the Qt-free core links: FreeXL (reads .xls workbooks) and
-# qrcodegen (encodes QR symbols), as the targets velmora::freexl and
-# qrcodegen::qrcodegen. A native build uses the installed Debian packages; a
-# cross build compiles the same versions from their sources, which
-# scripts/windows-sources.sh fetches into VELMORA_THIRD_PARTY_SOURCE_DIR.
+# The libraries the Qt-free core links: FreeXL (reads .xls workbooks),
+# qrcodegen (encodes QR symbols) and dlib (finds faces), as the targets
+# velmora::freexl, qrcodegen::qrcodegen and velmora_dlib. A native build uses
+# the installed Debian packages; a cross build compiles FreeXL and qrcodegen
+# from their sources, which scripts/windows-sources.sh fetches into
+# VELMORA_THIRD_PARTY_SOURCE_DIR, and links the dlib scripts/windows-dlib.sh
+# builds into VELMORA_DLIB_PREFIX.
 
 if(VELMORA_THIRD_PARTY_SOURCE_DIR)
     enable_language(C)
@@ -60,3 +62,14 @@ else()
         IMPORTED_LOCATION "${QRCODEGEN_LIBRARY}"
         INTERFACE_INCLUDE_DIRECTORIES "${QRCODEGEN_INCLUDE_DIR}")
 endif()
+
+# dlib: only its HOG face detector, whose model is part of the library.
+# Its CMake package (Debian's, or the cross build's) carries what the
+# library itself links (pkg-config's list of library files would end up
+# before the objects that need them).
+if(VELMORA_DLIB_PREFIX)
+    list(APPEND CMAKE_FIND_ROOT_PATH "${VELMORA_DLIB_PREFIX}")
+endif()
+find_package(dlib 19.24 CONFIG REQUIRED)
+add_library(velmora_dlib INTERFACE)
+target_link_libraries(velmora_dlib INTERFACE dlib::dlib)

@@ -43,7 +43,10 @@ std::vector<ExportJob> planExport(const PairingResult& pairing)
         job.target = targetOf(pairing.students[i]);
         for (std::size_t k = 1; k < photos.size(); ++k)
             job.passedOver.push_back(pairing.photos[photos[k]].path);
-        job.student = pairing.students[i].shown();
+        const Student& student = pairing.students[i];
+        job.student = student.shown();
+        job.name = student.name;
+        job.identity = student.hasIdNumber() ? student.idKey() : student.noIdName();
         jobs.push_back(std::move(job));
     }
     return jobs;

@@ -19,7 +19,8 @@ namespace velmora::registry {
 // for a student without an ID-card number; characters a file name cannot
 // hold (\ / : * ? " < > | and control characters) become "_", and a level of
 // only dots and blanks becomes "_", so no job points outside the output
-// folder. `student` is "班级编号 姓名".
+// folder. `student` is "班级编号 姓名", `name` the 姓名 and `identity` the
+// 身份证号 (a final x as X) or <学校标识码>_<班级编号>_<姓名>.
 std::vector<ExportJob> planExport(const PairingResult& pairing);
 
 } // namespace velmora::registry

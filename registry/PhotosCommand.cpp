@@ -13,7 +13,8 @@ namespace {
 constexpr std::string_view USAGE =
     "用法：\n"
     "  velmora-photos check 名册文件 接收目录\n"
-    "  velmora-photos export 名册文件 接收目录 输出目录 [--size 358x441] [--max-kb 60] [--min-kb 0]\n"
+    "  velmora-photos export 名册文件 接收目录 输出目录 [--size 358x441] [--max-kb 60] [--min-kb 0]"
+    " [--keep-flagged]\n"
     "名册文件：制表符分隔的文本（UTF-8、GB18030/GBK 或 UTF-16）或填好的名册模板 .xls。\n";
 
 // The pairing of the roster file and folder named by args[0] and args[1].

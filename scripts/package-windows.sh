@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the whole program for 64-bit Windows (build-win-app/, warnings
-# are errors) against the Qt that scripts/windows-qt.sh builds, and packs
+# are errors) against the Qt that scripts/windows-qt.sh builds and the dlib
+# of scripts/windows-dlib.sh (linked in statically), and packs
 # build-win-app/velmora-pc-windows-x64.zip: velmora-pc.exe, velmora-photos.exe
 # (the photo check from a command line), the Qt DLLs and
 # plugins it loads, Qt's own Chinese texts (translations/, the .qm files of
@@ -19,6 +20,7 @@ cd "$(dirname "$0")/.."
 build=build-win-app
 
 qt=${VELMORA_QT_WINDOWS_PREFIX:-$(scripts/windows-qt.sh | tail -n 1)}
+dlib=$(scripts/windows-dlib.sh | tail -n 1)
 scripts/windows-sources.sh build-win/third-party
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-qt.cmake \
@@ -26,7 +28,7 @@ cmake -S . -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
     -DVELMORA_WITH_QT=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_TOOLS=OFF \
     -DVELMORA_BUILD_BENCHMARKS=OFF -DVELMORA_BUILD_FUZZERS=OFF -DVELMORA_WERROR=ON \
-    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" \
+    -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" -DVELMORA_DLIB_PREFIX="$dlib" \
     ${VELMORA_DOWNLOAD_HOST:+-DVELMORA_DOWNLOAD_HOST="$VELMORA_DOWNLOAD_HOST"} >/dev/null
 cmake --build "$build" --parallel "${VELMORA_JOBS:-2}" --target velmora-pc velmora-photos
 

@@ -11,7 +11,9 @@
 # Chinese names, three whose names Windows refuses under the form every PC
 # stores them in, and so must a burst of twelve from a phone on Wi-Fi;
 # closing the window must end the program with exit code 0
-# and leave set.ini as it was. The address panel must list the address of
+# and leave set.ini as it was. The installed velmora-photos.exe must frame
+# a portrait photo by the head as the native build does and list a photo
+# without a face with its reason. The address panel must list the address of
 # the adapter with the default route last, and its QR code must hold it.
 # The silent uninstall must then leave nothing of the program but set.ini,
 # which it says it keeps.
@@ -24,7 +26,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 if [[ ${1:-} != --inside ]]; then
-    cmake --build build --target velmora-phone-sim velmora-qr-decode
+    cmake --build build --target velmora-phone-sim velmora-qr-decode velmora-photos
     # Wine creates sockets in its server: one started outside the namespace
     # would open the ports there. This prefix's server ends first.
     export VELMORA_WINEPREFIX=${VELMORA_WINEPREFIX:-$root/build-win/wine-prefix}
@@ -106,6 +108,41 @@ wait_for() {
 }
 window_shown() { xwininfo -root -tree | grep -qF '"Velmora-PC端10.1"'; }
 listening() { [[ -n $(ss -Hltn "sport = :$1") ]]; }
+
+# The upload export from the command line, as IT staff run it: a photo of
+# the astronaut portrait framed by her head as the native program frames
+# it, and a photo without a face turned away with its reason.
+export_test=$smoke/export
+mkdir -p "$export_test/recv/1班"
+convert tests/portraits/data/astronaut.ppm tests/portraits/data/astronaut-mask.pbm \
+    -alpha off -compose CopyOpacity -composite -crop 512x340+0+0 +repage -resize 400% "$export_test/cutout.png"
+# Her head (rows 62-708 of the cut-out, centred on column 908) 32 % of the
+# height, its centre in the middle across.
+convert -size 1512x2016 'xc:rgb(120,180,235)' "$export_test/cutout.png" -geometry -152+300 -compose Over \
+    -composite -quality 92 "$export_test/recv/1班/11010519491231002X.jpg"
+convert -size 1512x2016 'xc:rgb(120,180,235)' -quality 92 "$export_test/recv/1班/李四.jpg"
+printf 'S1\t张三\t11010519491231002X\t1班\r\nS1\t李四\t\t1班\r\n' > "$export_test/roster.txt"
+windows() { local path=$1; echo "Z:${path//\//\\}"; }
+code=0
+build/velmora-photos export "$export_test/roster.txt" "$export_test/recv" "$export_test/native" \
+    > "$export_test/native.txt" || code=$?
+((code == 1)) || fail "the native export ended with exit code $code, not 1"
+code=0
+scripts/wine-run.sh "$app/velmora-photos.exe" export "$(windows "$export_test/roster.txt")" \
+    "$(windows "$export_test/recv")" "$(windows "$export_test/windows")" > "$export_test/windows.txt" || code=$?
+((code == 1)) || fail "velmora-photos.exe export ended with exit code $code, not 1"
+# (A Windows console's lines end in CR LF.)
+tr -d '\r' < "$export_test/windows.txt" | grep -qxF '李四 S1_1班_李四：未找到人脸，需重拍' \
+    || fail "velmora-photos.exe did not list the photo without a face: $(cat "$export_test/windows.txt")"
+framed=$export_test/windows/1班/11010519491231002X.jpg
+[[ $(identify -format '%wx%h' "$framed" 2>/dev/null) == 358x441 && $(stat -c %s "$framed") -lt 60000 ]] \
+    || fail "velmora-photos.exe wrote no 358 x 441 photo under 60,000 bytes"
+# Framed as natively: the same part of the photo (the two JPEG writers
+# differ by their rounding only).
+psnr=$(compare -metric PSNR "$framed" "$export_test/native/1班/11010519491231002X.jpg" null: 2>&1 || true)
+/usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) >= 35 else 1)' "${psnr%% *}" \
+    || fail "velmora-photos.exe framed the photo otherwise than natively (PSNR $psnr dB)"
+echo "Windows smoke test: velmora-photos.exe framed the photo as natively (PSNR $psnr dB)"
 
 started=$SECONDS
 LC_ALL=zh_CN.UTF-8 scripts/wine-run.sh "$app/velmora-pc.exe" &

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Qt-free core, the Windows sides of the platform seams and
 # their tests for 64-bit Windows with mingw-w64 (build-win/, warnings are
-# errors) and runs the tests under Wine with code page 936. The tests check
+# errors), against the dlib scripts/windows-dlib.sh builds, and runs the
+# tests under Wine with code page 936. The tests check
 # their results with tools of the host, so a native build in build/ comes
 # first (test.sh makes it). The whole program is built and tried under Wine
 # by scripts/package-windows.sh and scripts/smoke-windows.sh.
@@ -15,6 +16,7 @@ if ! locale -a | grep -qix 'zh_CN.utf8'; then
     "${sudo[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 scripts/windows-sources.sh build-win/third-party
+dlib=$(scripts/windows-dlib.sh | tail -n 1)
 
 cmake --build build --target velmora-qr-decode
 cmake -S . -B build-win -G Ninja \
@@ -22,6 +24,7 @@ cmake -S . -B build-win -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_WITH_QT=OFF -DVELMORA_BUILD_FUZZERS=OFF -DVELMORA_WERROR=ON \
     -DVELMORA_THIRD_PARTY_SOURCE_DIR="$PWD/build-win/third-party" \
+    -DVELMORA_DLIB_PREFIX="$dlib" \
     -DVELMORA_GTEST_SOURCE_DIR=/usr/src/googletest \
     -DVELMORA_HOST_BUILD_DIR="$PWD/build" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh"

@@ -3,6 +3,7 @@
 #include "platform/CommandLine.h"
 #include "registry/PhotosCommand.h"
 #include "registry/export/ExportCommand.h"
+#include "registry/face/AssessPhoto.h"
 
 #include <QCoreApplication>
 
@@ -13,6 +14,8 @@ int main(int argc, char** argv)
 {
     // Qt's image reader finds its JPEG plug-in through the application.
     QCoreApplication application(argc, argv);
+    // Before the export's workers read photos (see there).
+    velmora::registry::prepareImageReading();
     velmora::platform::useUtf8Console();
     try {
         return velmora::registry::runPhotosCommand(velmora::platform::commandLineArguments(argc, argv),

@@ -5,13 +5,39 @@
 #include "registry/export/OutputFolder.h"
 #include "registry/export/PhotoConverter.h"
 
+#include <algorithm>
+
 namespace velmora::registry {
+namespace {
+
+constexpr std::string_view KEEP_FLAGGED = "--keep-flagged";
+
+void printOutcome(const std::vector<ExportJob>& jobs, const ExportOutcome& outcome, std::ostream& out)
+{
+    for (const Flagged& flagged : outcome.flagged)
+        out << reshootLine(jobs[flagged.job], flagged.check) << '\n';
+    for (const LeftOut& left : outcome.leftOut) {
+        if (left.reason == LeftOutReason::NeedsReshoot)
+            continue; // listed above
+        const ExportJob& job = jobs[left.job];
+        out << job.student << '\t' << platform::utf8FromPath(job.source) << '\t' << leftOutText(left.reason);
+        if (!left.detail.empty())
+            out << "：" << left.detail;
+        out << '\n';
+    }
+    out << summaryLine(outcome) << '\n';
+}
+
+} // namespace
+
 int runExport(const std::vector<ExportJob>& jobs, const std::vector<std::string>& options,
               const std::filesystem::path& receiveFolder, const std::filesystem::path& outputFolder,
               std::ostream& out, std::ostream& err)
 {
+    std::vector<std::string> presetOptions = options;
+    const bool keepFlagged = std::erase(presetOptions, std::string(KEEP_FLAGGED)) > 0;
     std::string error;
-    const auto preset = presetFromOptions(options, error);
+    const auto preset = presetFromOptions(presetOptions, error);
     if (!preset) {
         err << error << '\n';
         return 2;
@@ -30,16 +56,10 @@ int runExport(const std::vector<ExportJob>& jobs, const std::vector<std::string>
         return 2;
     }
     ExportRunner runner(*preset, convertPhoto, receiveFolder, outputFolder);
+    runner.setKeepFlagged(keepFlagged);
     const ExportOutcome outcome = runner.run(jobs);
-    for (const LeftOut& left : outcome.leftOut) {
-        const ExportJob& job = jobs[left.job];
-        out << job.student << '\t' << platform::utf8FromPath(job.source) << '\t' << leftOutText(left.reason);
-        if (!left.detail.empty())
-            out << "：" << left.detail;
-        out << '\n';
-    }
-    out << summaryLine(outcome) << '\n';
-    return outcome.leftOut.empty() && !outcome.cancelled ? 0 : 1;
+    printOutcome(jobs, outcome, out);
+    return outcome.leftOut.empty() && outcome.flagged.empty() && !outcome.cancelled ? 0 : 1;
 }
 
 } // namespace velmora::registry

@@ -1,10 +1,13 @@
 #include "registry/export/ExportDialog.h"
 
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/UserDialogs.h"
 #include "registry/export/OutputFolder.h"
 #include "registry/export/PhotoConverter.h"
+#include "registry/face/AssessPhoto.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
@@ -49,8 +52,11 @@ ExportDialog::ExportDialog(const QString& receiveFolder, std::vector<ExportJob> 
     , m_jobs(std::move(jobs))
     , m_dialogs(dialogs)
     , m_converter(convertPhoto)
+    , m_openFolder([](const QString& folder) { platform::openInFileManager(folder); })
 {
     setWindowTitle(QStringLiteral("导出上传照片"));
+    // On the window's thread, before the export's workers read photos.
+    prepareImageReading();
     buildLayout();
     usePreset(0);
     m_folder->setText(shown(outputFolderBeside(platform::pathFromUtf8(m_receiveFolder.toStdString()))));
@@ -107,6 +113,8 @@ void ExportDialog::buildLayout()
     m_folder->setObjectName(QStringLiteral("输出文件夹"));
     auto* browse = new QPushButton(QStringLiteral("浏览…"));
     browse->setObjectName(QStringLiteral("浏览"));
+    m_keepFlagged = new QCheckBox(QStringLiteral("仍然导出需重拍的照片"));
+    m_keepFlagged->setObjectName(QStringLiteral("仍然导出需重拍的照片"));
     m_start = new QPushButton(QStringLiteral("开始导出 %1 名学生的照片").arg(m_jobs.size()));
     m_start->setObjectName(QStringLiteral("开始导出"));
     m_cancel = new QPushButton(QStringLiteral("取消"));
@@ -118,6 +126,9 @@ void ExportDialog::buildLayout()
     m_progress->setValue(0);
     m_summary = new QLabel;
     m_summary->setObjectName(QStringLiteral("结果"));
+    m_showFolder = new QPushButton(QStringLiteral("打开输出文件夹"));
+    m_showFolder->setObjectName(QStringLiteral("打开输出文件夹"));
+    m_showFolder->setVisible(false);
     m_list = new QPlainTextEdit;
     m_list->setObjectName(QStringLiteral("清单"));
     m_list->setReadOnly(true);
@@ -125,6 +136,7 @@ void ExportDialog::buildLayout()
     connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFolder);
     connect(m_start, &QPushButton::clicked, this, &ExportDialog::start);
     connect(m_cancel, &QPushButton::clicked, this, &ExportDialog::cancel);
+    connect(m_showFolder, &QPushButton::clicked, this, [this] { m_openFolder(m_exportedTo); });
     arrange(browse);
 }
 
@@ -148,14 +160,18 @@ void ExportDialog::arrange(QPushButton* browse)
     form->addRow(QStringLiteral("尺寸"), size);
     form->addRow(QStringLiteral("文件大小"), range);
     form->addRow(QStringLiteral("输出文件夹"), folder);
+    form->addRow(QString(), m_keepFlagged);
     auto* run = new QHBoxLayout;
     run->addWidget(m_start);
     run->addWidget(m_progress, 1);
     run->addWidget(m_cancel);
+    auto* result = new QHBoxLayout;
+    result->addWidget(m_summary, 1);
+    result->addWidget(m_showFolder);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(run);
-    layout->addWidget(m_summary);
+    layout->addLayout(result);
     layout->addWidget(m_list, 1);
 }
 
@@ -230,6 +246,9 @@ void ExportDialog::start()
     m_runner = std::make_unique<ExportRunner>(*preset, m_converter,
                                               platform::pathFromUtf8(m_receiveFolder.toStdString()),
                                               platform::pathFromUtf8(folder.toStdString()));
+    m_runner->setKeepFlagged(m_keepFlagged->isChecked());
+    m_exportedTo = folder;
+    m_showFolder->setVisible(false);
     m_runner->setProgress([this](std::size_t done, std::size_t) {
         QMetaObject::invokeMethod(this, [this, done] { m_progress->setValue(static_cast<int>(done)); },
                                   Qt::QueuedConnection);
@@ -238,7 +257,6 @@ void ExportDialog::start()
     m_cancel->setEnabled(true);
     m_running = true;
     m_closeWhenDone = false;
-    m_exportedTo = folder;
     m_summary->clear();
     m_list->clear();
     m_progress->setValue(0);
@@ -264,28 +282,41 @@ void ExportDialog::showOutcome(const ExportOutcome& outcome)
     m_start->setEnabled(true);
     m_cancel->setEnabled(false);
     m_summary->setText(fromUtf8(summaryLine(outcome)));
-    QStringList lines;
-    if (!outcome.leftOut.empty())
-        lines << QStringLiteral("未导出的照片：");
-    for (const LeftOut& left : outcome.leftOut) {
-        const ExportJob& job = m_jobs[left.job];
-        QString reason = fromUtf8(leftOutText(left.reason));
-        if (!left.detail.empty())
-            reason += QStringLiteral("：") + fromUtf8(left.detail);
-        lines << fromUtf8(job.student) + QLatin1Char('\t') + shown(job.source) + QLatin1Char('\t') + reason;
+    m_list->setPlainText(outcomeLines(outcome).join(QLatin1Char('\n')));
+    m_showFolder->setVisible(true);
+    Q_EMIT exportFinished();
+    if (m_closeWhenDone) {
+        m_dialogs.showMessage(this, closingMessage());
+        QDialog::reject();
     }
+}
+
+QStringList ExportDialog::outcomeLines(const ExportOutcome& outcome) const
+{
+    QStringList lines;
+    if (!outcome.flagged.empty())
+        lines << QStringLiteral("需重拍的照片：");
+    for (const Flagged& flagged : outcome.flagged)
+        lines << fromUtf8(reshootLine(m_jobs[flagged.job], flagged.check));
+    QStringList left;
+    for (const LeftOut& out : outcome.leftOut) {
+        if (out.reason == LeftOutReason::NeedsReshoot)
+            continue; // listed among the photos to reshoot
+        const ExportJob& job = m_jobs[out.job];
+        QString reason = fromUtf8(leftOutText(out.reason));
+        if (!out.detail.empty())
+            reason += QStringLiteral("：") + fromUtf8(out.detail);
+        left << fromUtf8(job.student) + QLatin1Char('\t') + shown(job.source) + QLatin1Char('\t') + reason;
+    }
+    if (!left.isEmpty())
+        lines << QStringLiteral("未导出的照片：") << left;
     QStringList passed;
     for (const ExportJob& job : m_jobs)
         for (const std::filesystem::path& other : job.passedOver)
             passed << fromUtf8(job.student) + QLatin1Char('\t') + shown(other);
     if (!passed.isEmpty())
         lines << QStringLiteral("未采用的照片（同一学生有更新的照片）：") << passed;
-    m_list->setPlainText(lines.join(QLatin1Char('\n')));
-    Q_EMIT exportFinished();
-    if (m_closeWhenDone) {
-        m_dialogs.showMessage(this, closingMessage());
-        QDialog::reject();
-    }
+    return lines;
 }
 
 QString ExportDialog::closingMessage() const

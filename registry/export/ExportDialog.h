@@ -1,9 +1,10 @@
 #pragma once
 
 // 导出上传照片: the preset or an own size and size range, an output folder,
-// then the export on every core off the window thread, with a progress bar
-// and 取消, ending with one counts line and the list of photos left out and
-// passed over.
+// whether photos that fail a face check are exported all the same
+// (仍然导出需重拍的照片), then the export on every core off the window thread,
+// with a progress bar and 取消, ending with one counts line, the photos to
+// reshoot, the list of photos left out and passed over, and 打开输出文件夹.
 
 #include "registry/export/ExportJob.h"
 #include "registry/export/ExportOutcome.h"
@@ -13,11 +14,13 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -53,6 +56,9 @@ public:
 
     // Replaces the photo converter (tests); convertPhoto by default.
     void setConverter(PhotoConverter converter) { m_converter = std::move(converter); }
+    // Replaces how 打开输出文件夹 opens a folder (tests); the platform's file
+    // manager by default.
+    void setFolderOpener(std::function<void(const QString&)> opener) { m_openFolder = std::move(opener); }
 
 Q_SIGNALS:
     // The export has ended, completed or cancelled, and its outcome is shown.
@@ -68,6 +74,7 @@ private:
     void showOutcome(const ExportOutcome& outcome);
     // What the window says as it closes during an export.
     QString closingMessage() const;
+    QStringList outcomeLines(const ExportOutcome& outcome) const;
     // The preset the controls describe; empty after telling the user why.
     std::optional<ExportPreset> chosenPreset();
     // The output folder once it may be used; "" after telling the user why.
@@ -77,6 +84,7 @@ private:
     std::vector<ExportJob> m_jobs;
     platform::UserDialogs& m_dialogs;
     PhotoConverter m_converter;
+    std::function<void(const QString&)> m_openFolder;
     std::unique_ptr<ExportRunner> m_runner;
     std::thread m_worker;
     bool m_running = false;       // from the start until the outcome is shown
@@ -90,10 +98,12 @@ private:
     QSpinBox* m_minKb = nullptr;
     QSpinBox* m_maxKb = nullptr;
     QLineEdit* m_folder = nullptr;
+    QCheckBox* m_keepFlagged = nullptr;
     QPushButton* m_start = nullptr;
     QPushButton* m_cancel = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_summary = nullptr;
+    QPushButton* m_showFolder = nullptr;
     QPlainTextEdit* m_list = nullptr;
 };
 

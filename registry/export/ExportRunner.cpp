@@ -110,6 +110,8 @@ ExportOutcome ExportRunner::run(const std::vector<ExportJob>& jobs)
     std::lock_guard lock(m_mutex);
     std::sort(m_outcome.leftOut.begin(), m_outcome.leftOut.end(),
               [](const LeftOut& a, const LeftOut& b) { return a.job < b.job; });
+    std::sort(m_outcome.flagged.begin(), m_outcome.flagged.end(),
+              [](const Flagged& a, const Flagged& b) { return a.job < b.job; });
     m_outcome.cancelled = m_cancelled;
     return m_outcome;
 }
@@ -141,35 +143,47 @@ bool ExportRunner::exportOne(std::size_t index, const ExportJob& job, bool sameT
         leaveOut(index, LeftOutReason::Unreadable);
         return true;
     }
-    const bool asItIs = meetsPreset(*photo, m_preset);
-    Conversion made;
-    if (!asItIs) {
-        made = m_converter(*photo, m_preset);
-        switch (made.status) {
-        case Conversion::Status::Converted:
-            break;
-        case Conversion::Status::Unreadable:
-            leaveOut(index, LeftOutReason::Unreadable);
-            return true;
-        case Conversion::Status::SmallerThanPreset:
-            leaveOut(index, LeftOutReason::SmallerThanPreset);
-            return true;
-        case Conversion::Status::CannotFit:
-            leaveOut(index, LeftOutReason::CannotFitSize);
-            return true;
-        }
+    const Conversion made = m_converter(*photo, m_preset, m_keepFlagged);
+    switch (made.status) {
+    case Conversion::Status::Converted:
+    case Conversion::Status::Unchanged:
+        return write(index, target, *photo, made);
+    case Conversion::Status::Reshoot:
+        leaveOut(index, LeftOutReason::NeedsReshoot, std::string(reasonText(made.check)));
+        break;
+    case Conversion::Status::Unreadable:
+        leaveOut(index, LeftOutReason::Unreadable);
+        break;
+    case Conversion::Status::SmallerThanPreset:
+        leaveOut(index, LeftOutReason::SmallerThanPreset);
+        break;
+    case Conversion::Status::CannotFit:
+        leaveOut(index, LeftOutReason::CannotFitSize);
+        break;
     }
+    std::lock_guard lock(m_mutex);
+    if (made.check != PhotoCheck::Passed)
+        m_outcome.flagged.push_back({index, made.check, false});
+    return true;
+}
+
+bool ExportRunner::write(std::size_t index, const std::filesystem::path& target, const std::string& photo,
+                         const Conversion& made)
+{
     if (m_cancelled)
         return false;
+    const bool asItIs = made.status == Conversion::Status::Unchanged;
     std::error_code error;
     std::filesystem::create_directories(target.parent_path(), error);
     std::string reason;
-    if (!platform::replaceFile(target, asItIs ? *photo : made.bytes, &reason)) {
+    const bool written = platform::replaceFile(target, asItIs ? photo : made.bytes, &reason);
+    if (!written)
         leaveOut(index, LeftOutReason::CannotWrite, reason);
-        return true;
-    }
     std::lock_guard lock(m_mutex);
-    ++(asItIs ? m_outcome.copied : m_outcome.written);
+    if (written)
+        ++(asItIs ? m_outcome.copied : m_outcome.written);
+    if (made.check != PhotoCheck::Passed)
+        m_outcome.flagged.push_back({index, made.check, written});
     return true;
 }
 

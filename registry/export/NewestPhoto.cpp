@@ -20,7 +20,10 @@ ExportJob newestPhotoJob(const std::vector<std::filesystem::path>& photos, std::
             found = true;
         }
     }
-    ExportJob job{photos[newest], std::move(target), {}, std::move(student)};
+    ExportJob job;
+    job.source = photos[newest];
+    job.target = std::move(target);
+    job.student = std::move(student);
     for (std::size_t i = 0; i < photos.size(); ++i)
         if (i != newest)
             job.passedOver.push_back(photos[i]);

@@ -154,17 +154,18 @@ TEST(ExportPlan, NamesEveryStudentWithAPhoto)
         std::move(*contents)));
     std::vector<std::string> got;
     for (const ExportJob& job : jobs) {
-        std::string line = job.student + ": " + test::genericUtf8(job.source.lexically_relative(folder.root()))
-            + " -> " + test::genericUtf8(job.target);
+        std::string line = job.student + " (" + job.name + " " + job.identity
+            + "): " + test::genericUtf8(job.source.lexically_relative(folder.root())) + " -> "
+            + test::genericUtf8(job.target);
         for (const auto& other : job.passedOver)
             line += " | " + test::genericUtf8(other.lexically_relative(folder.root()));
         got.push_back(line);
     }
     EXPECT_EQ(got, (std::vector<std::string>{
-                        "1 张三: 1/11010519491231002x.jpg -> 1/11010519491231002X.jpg | 张三.jpg",
-                        "2 李四: 无身份证照片/S_2_李四.jpg -> 无身份证照片/S_2_李四.jpg",
-                        ".. 王五: 无身份证照片/S_.._王五.jpg -> 无身份证照片/S_.._王五.jpg",
-                        "../.. 钱七: 440524188001010014.jpg -> .._../440524188001010014.jpg",
+                        "1 张三 (张三 11010519491231002X): 1/11010519491231002x.jpg -> 1/11010519491231002X.jpg | 张三.jpg",
+                        "2 李四 (李四 S_2_李四): 无身份证照片/S_2_李四.jpg -> 无身份证照片/S_2_李四.jpg",
+                        ".. 王五 (王五 S_.._王五): 无身份证照片/S_.._王五.jpg -> 无身份证照片/S_.._王五.jpg",
+                        "../.. 钱七 (钱七 440524188001010014): 440524188001010014.jpg -> .._../440524188001010014.jpg",
                     }));
     for (const ExportJob& job : jobs)
         for (const auto& level : job.target)

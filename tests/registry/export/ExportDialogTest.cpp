@@ -5,10 +5,11 @@
 #include "registry/export/JpegInfo.h"
 #include "registry/export/PhotoConverter.h"
 
+#include "tests/portraits/PortraitJpeg.h"
 #include "tests/support/FakeDialogs.h"
-#include "tests/support/PhotoFiles.h"
 #include "tests/support/TempTree.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +47,7 @@ private Q_SLOTS:
     void refusesBeforeWriting_data();
     void refusesBeforeWriting();
     void exportsAndLists();
+    void keepsFlaggedAndOpensTheFolder();
     void cancelLeavesWholeFiles();
     void closingDuringAnExport_data();
     void closingDuringAnExport();
@@ -56,17 +58,37 @@ private:
     std::vector<ExportJob> makeJobs(const TempTree& tree, int count);
 };
 
+ExportJob jobFor(const fs::path& source, const std::string& name)
+{
+    ExportJob job;
+    job.source = source;
+    job.target = fs::path("20230101") / source.filename();
+    job.student = name;
+    job.name = name;
+    job.identity = "S_20230101_" + name;
+    return job;
+}
+
+// A photo of the astronaut, placed a little differently for each `seed`.
+QByteArray portraitJpeg(int seed)
+{
+    test::Photo photo = test::plainPhoto(756, 1008, {120, 180, 235});
+    test::placeAstronaut(photo, {756 * (0.45 + 0.02 * (seed % 5)), 1008 * 0.36, 1008 * (0.34 + 0.01 * (seed % 4)), 0});
+    test::addNoise(photo, 3, static_cast<unsigned>(seed));
+    return test::jpegOf(photo);
+}
+
 std::vector<ExportJob> ExportDialogTest::makeJobs(const TempTree& tree, int count)
 {
     const fs::path receive = tree.root() / "recv";
     std::vector<ExportJob> jobs;
     for (int i = 0; i < count; ++i) {
         const std::string name = "photo" + std::to_string(i) + ".jpg";
-        TempTree::write(receive / name, test::makeJpeg(756, 1008, i).toStdString());
-        jobs.push_back({receive / name, fs::path("20230101") / name, {}, "学生" + std::to_string(i)});
+        TempTree::write(receive / name, portraitJpeg(i).toStdString());
+        jobs.push_back(jobFor(receive / name, "学生" + std::to_string(i)));
     }
     TempTree::write(receive / "broken.jpg", "not a photo");
-    jobs.push_back({receive / "broken.jpg", "20230101/broken.jpg", {}, "李四"});
+    jobs.push_back(jobFor(receive / "broken.jpg", "李四"));
     return jobs;
 }
 
@@ -119,7 +141,7 @@ void ExportDialogTest::refusesBeforeWriting()
 }
 
 // An own size and range into a folder that holds a file (the user goes on):
-// the closing line, the photo left out with its reason, the photo passed
+// the closing line, the photo to reshoot with its reason, the photo passed
 // over, and files of the chosen size.
 void ExportDialogTest::exportsAndLists()
 {
@@ -140,9 +162,10 @@ void ExportDialogTest::exportsAndLists()
     child<QPushButton>(dialog, u"开始导出")->click();
     QVERIFY(finished.wait(60000));
 
-    QCOMPARE(child<QLabel>(dialog, u"结果")->text(), QStringLiteral("已写入 2 张，原样复制 0 张，未导出 1 张"));
+    QCOMPARE(child<QLabel>(dialog, u"结果")->text(),
+             QStringLiteral("已写入 2 张，原样复制 0 张，未导出 1 张，需重拍 1 张"));
     const QString list = child<QPlainTextEdit>(dialog, u"清单")->toPlainText();
-    QVERIFY2(list.contains(QStringLiteral("李四\t") + text(jobs[2].source) + QStringLiteral("\t照片无法读取")),
+    QVERIFY2(list.startsWith(QStringLiteral("需重拍的照片：\n李四 S_20230101_李四：照片不完整，需重拍\n")),
              qPrintable(list));
     QVERIFY2(list.contains(QStringLiteral("学生0\t") + text(jobs[0].passedOver[0])), qPrintable(list));
     QCOMPARE(child<QProgressBar>(dialog, u"进度")->value(), 3);
@@ -157,6 +180,39 @@ void ExportDialogTest::exportsAndLists()
     QCOMPARE(TempTree::read(out / "readme.txt"), std::string("kept"));
 }
 
+// 仍然导出需重拍的照片: a photo without a face is written all the same (cut
+// as without faces) and still listed; 打开输出文件夹 then opens the folder
+// the photos went to.
+void ExportDialogTest::keepsFlaggedAndOpensTheFolder()
+{
+    TempTree tree;
+    auto jobs = makeJobs(tree, 1);
+    TempTree::write(tree.root() / "recv" / "wall.jpg",
+                    test::jpegOf(test::plainPhoto(756, 1008, {120, 180, 235})).toStdString());
+    jobs.push_back(jobFor(tree.root() / "recv" / "wall.jpg", "王五"));
+    const fs::path out = tree.root() / "out";
+    FakeDialogs dialogs;
+    ExportDialog dialog(text(tree.root() / "recv"), jobs, dialogs);
+    QStringList opened;
+    dialog.setFolderOpener([&](const QString& folder) { opened << folder; });
+    QPushButton* show = child<QPushButton>(dialog, u"打开输出文件夹");
+    QVERIFY(show->isHidden());
+    child<QCheckBox>(dialog, u"仍然导出需重拍的照片")->setChecked(true);
+    child<QLineEdit>(dialog, u"输出文件夹")->setText(text(out));
+    QSignalSpy finished(&dialog, &ExportDialog::exportFinished);
+    child<QPushButton>(dialog, u"开始导出")->click();
+    QVERIFY(finished.wait(60000));
+
+    QCOMPARE(child<QLabel>(dialog, u"结果")->text(),
+             QStringLiteral("已写入 2 张，原样复制 0 张，未导出 1 张，需重拍 2 张"));
+    const QString list = child<QPlainTextEdit>(dialog, u"清单")->toPlainText();
+    QVERIFY2(list.contains(QStringLiteral("王五 S_20230101_王五：未找到人脸，需重拍")), qPrintable(list));
+    QVERIFY(readJpegInfo(TempTree::read(out / jobs[2].target)));
+    QVERIFY(!show->isHidden());
+    show->click();
+    QCOMPARE(opened, QStringList{text(out)});
+}
+
 // 取消 pressed while photos are being made: the line says so, and the
 // output folder holds only whole photos, no temporary files.
 void ExportDialogTest::cancelLeavesWholeFiles()
@@ -168,10 +224,10 @@ void ExportDialogTest::cancelLeavesWholeFiles()
     ExportDialog dialog(text(tree.root() / "recv"), jobs, dialogs);
     QPushButton* cancel = child<QPushButton>(dialog, u"取消");
     std::atomic<bool> pressed{false};
-    dialog.setConverter([&](std::string_view photo, const ExportPreset& preset) {
+    dialog.setConverter([&](std::string_view photo, const ExportPreset& preset, bool keep) {
         if (!pressed.exchange(true))
             QMetaObject::invokeMethod(cancel, "click", Qt::BlockingQueuedConnection);
-        return convertPhoto(photo, preset);
+        return convertPhoto(photo, preset, keep);
     });
     child<QLineEdit>(dialog, u"输出文件夹")->setText(text(out));
     QSignalSpy finished(&dialog, &ExportDialog::exportFinished);

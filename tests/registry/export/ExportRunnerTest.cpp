@@ -140,16 +140,34 @@ TEST(ExportRunnerTest, OutputFolderBesideTheReceiveFolder)
     EXPECT_EQ(checkOutputFolder(receive, outputFolderBeside(receive / "")), OutputFolderCheck::Usable);
 }
 
-// A converter that reads its verdict from the photo's text.
-Conversion fakeConvert(std::string_view photo, const ExportPreset&)
+// A converter that reads its verdict from the photo's text: "ready" photos
+// meet the preset as they are, "blurred" ones fail the sharpness check.
+Conversion fakeConvert(std::string_view photo, const ExportPreset& preset, bool keepFlagged)
 {
+    if (meetsPreset(photo, preset))
+        return {Conversion::Status::Unchanged, {}};
     if (photo.starts_with("small"))
         return {Conversion::Status::SmallerThanPreset, {}};
     if (photo.starts_with("huge"))
         return {Conversion::Status::CannotFit, {}};
     if (photo.starts_with("photo"))
         return {Conversion::Status::Converted, "made from " + std::string(photo)};
+    if (photo.starts_with("blurred") && !keepFlagged)
+        return {Conversion::Status::Reshoot, {}, PhotoCheck::Blurred};
+    if (photo.starts_with("blurred"))
+        return {Conversion::Status::Converted, "made from " + std::string(photo), PhotoCheck::Blurred};
     return {Conversion::Status::Unreadable, {}};
+}
+
+ExportJob job(fs::path source, fs::path target, const char* student)
+{
+    ExportJob made;
+    made.source = std::move(source);
+    made.target = std::move(target);
+    made.student = student;
+    made.name = student;
+    made.identity = "S_1_" + std::string(student);
+    return made;
 }
 
 TEST(ExportRunnerTest, WritesCopiesAndLeavesOutWithReasons)
@@ -163,6 +181,7 @@ TEST(ExportRunnerTest, WritesCopiesAndLeavesOutWithReasons)
     TempTree::write(receive / "huge.jpg", "huge");
     TempTree::write(receive / "bad.jpg", "garbage");
     TempTree::write(receive / "b.jpg", "photo b");
+    TempTree::write(receive / "c.jpg", "blurred c");
     const auto receiveFolderOnly = [](std::map<std::string, std::string> entries) {
         std::erase_if(entries, [](const auto& entry) { return !entry.first.starts_with("recv"); });
         return entries;
@@ -172,15 +191,16 @@ TEST(ExportRunnerTest, WritesCopiesAndLeavesOutWithReasons)
     // must not be written.
     const fs::path out = tree.root();
     const std::vector<ExportJob> jobs = {
-        {receive / "a.jpg", "20230101/11010520080101001X.jpg", {}, "甲"},
-        {receive / "ready.jpg", u8("无身份证照片/1234_20230101_乙.jpg"), {}, "乙"},
-        {receive / "small.jpg", "20230101/s.jpg", {}, "丙"},
-        {receive / "huge.jpg", "20230101/h.jpg", {}, "丁"},
-        {receive / "bad.jpg", "20230101/bad.jpg", {}, "戊"},
-        {receive / "missing.jpg", "20230101/m.jpg", {}, "己"},
-        {receive / "b.jpg", "20230101/11010520080101001x.jpg", {}, "庚"}, // same file on Windows as 甲's
-        {receive / "b.jpg", "../b.jpg", {}, "辛"},
-        {receive / "b.jpg", "recv/b.jpg", {}, "壬"},
+        job(receive / "a.jpg", "20230101/11010520080101001X.jpg", "甲"),
+        job(receive / "ready.jpg", u8("无身份证照片/1234_20230101_乙.jpg"), "乙"),
+        job(receive / "small.jpg", "20230101/s.jpg", "丙"),
+        job(receive / "huge.jpg", "20230101/h.jpg", "丁"),
+        job(receive / "bad.jpg", "20230101/bad.jpg", "戊"),
+        job(receive / "missing.jpg", "20230101/m.jpg", "己"),
+        job(receive / "b.jpg", "20230101/11010520080101001x.jpg", "庚"), // same file on Windows as 甲's
+        job(receive / "b.jpg", "../b.jpg", "辛"),
+        job(receive / "b.jpg", "recv/b.jpg", "壬"),
+        job(receive / "c.jpg", "20230101/c.jpg", "癸"),
     };
     ExportRunner runner(registryPreset(), fakeConvert, receive, out);
     runner.setThreadCount(2);
@@ -199,19 +219,45 @@ TEST(ExportRunnerTest, WritesCopiesAndLeavesOutWithReasons)
         {2, LeftOutReason::SmallerThanPreset}, {3, LeftOutReason::CannotFitSize},
         {4, LeftOutReason::Unreadable},        {5, LeftOutReason::Unreadable},
         {6, LeftOutReason::SameTarget},        {7, LeftOutReason::OutsideOutput},
-        {8, LeftOutReason::OutsideOutput},
+        {8, LeftOutReason::OutsideOutput},     {9, LeftOutReason::NeedsReshoot},
     };
     ASSERT_EQ(outcome.leftOut.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(outcome.leftOut[i].job, expected[i].first);
         EXPECT_EQ(outcome.leftOut[i].reason, expected[i].second);
     }
+    ASSERT_EQ(outcome.flagged.size(), 1u);
+    EXPECT_EQ(outcome.flagged[0].job, 9u);
+    EXPECT_FALSE(outcome.flagged[0].exported);
+    EXPECT_EQ(reshootLine(jobs[9], outcome.flagged[0].check), "癸 S_1_癸：照片模糊，需重拍");
     EXPECT_EQ(TempTree::read(out / "20230101" / "11010520080101001X.jpg"), "made from photo a");
     EXPECT_EQ(TempTree::read(out / u8("无身份证照片/1234_20230101_乙.jpg")), ready);
     EXPECT_FALSE(fs::exists(out / "20230101" / "s.jpg"));
+    EXPECT_FALSE(fs::exists(out / "20230101" / "c.jpg"));
     EXPECT_FALSE(fs::exists(tree.root().parent_path() / "b.jpg"));
     EXPECT_EQ(receiveFolderOnly(tree.snapshot()), before); // the receive folder untouched
-    EXPECT_EQ(summaryLine(outcome), "已写入 1 张，原样复制 1 张，未导出 7 张");
+    EXPECT_EQ(summaryLine(outcome), "已写入 1 张，原样复制 1 张，未导出 8 张，需重拍 1 张");
+}
+
+// 仍然导出需重拍的照片: the flagged photo is written all the same, and still
+// listed as one to reshoot (staff must not take it for a good one).
+TEST(ExportRunnerTest, KeepsFlaggedPhotosWhenAsked)
+{
+    TempTree tree;
+    const fs::path receive = tree.root() / "recv";
+    TempTree::write(receive / "c.jpg", "blurred c");
+    TempTree::write(receive / "a.jpg", "photo a");
+    const std::vector<ExportJob> jobs = {job(receive / "a.jpg", "1/a.jpg", "甲"), job(receive / "c.jpg", "1/c.jpg", "癸")};
+    ExportRunner runner(registryPreset(), fakeConvert, receive, tree.root() / "out");
+    runner.setKeepFlagged(true);
+    const ExportOutcome outcome = runner.run(jobs);
+    EXPECT_EQ(outcome.written, 2u);
+    EXPECT_TRUE(outcome.leftOut.empty());
+    ASSERT_EQ(outcome.flagged.size(), 1u);
+    EXPECT_EQ(outcome.flagged[0].job, 1u);
+    EXPECT_TRUE(outcome.flagged[0].exported);
+    EXPECT_EQ(TempTree::read(tree.root() / "out" / "1" / "c.jpg"), "made from blurred c");
+    EXPECT_EQ(summaryLine(outcome), "已写入 2 张，原样复制 0 张，未导出 0 张，需重拍 1 张");
 }
 
 // A cancel while a photo is being made: that photo is not written, nothing
@@ -224,16 +270,16 @@ TEST(ExportRunnerTest, CancelLeavesOnlyWholeFiles)
     for (int i = 0; i < 40; ++i) {
         const std::string name = std::to_string(i) + ".jpg";
         TempTree::write(receive / name, "photo " + std::to_string(i));
-        jobs.push_back({receive / name, u8("1班") / name, {}, "学生"});
+        jobs.push_back(job(receive / name, u8("1班") / name, "学生"));
     }
     const fs::path out = tree.root() / "out";
     ExportRunner* running = nullptr;
     ExportRunner runner(
         registryPreset(),
-        [&](std::string_view photo, const ExportPreset& preset) {
+        [&](std::string_view photo, const ExportPreset& preset, bool keep) {
             if (photo == "photo 5")
                 running->cancel();
-            return fakeConvert(photo, preset);
+            return fakeConvert(photo, preset, keep);
         },
         receive, out);
     running = &runner;

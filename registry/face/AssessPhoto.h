@@ -1,0 +1,36 @@
+#pragma once
+
+// The face checks of a stored photo from its bytes, in one call: decoded
+// once with Qt's image reader (DecodedPhoto.h: a half of a 12-megapixel
+// phone photo, which the checks see at a quarter), turned upright by its
+// orientation tag, and judged by assessPicture. About 80 to 200 ms of one
+// core for a 12-megapixel photo.
+//
+// For the window's verdict, 名单核对 and the export alike:
+//
+//   const PhotoAssessment judged = assessPhoto(bytes);
+//   label->setText(verdictText(judged.verdict)); // "可用于学籍上传" or "需重拍：照片模糊"
+
+#include "registry/face/PhotoAssessment.h"
+
+#include <string_view>
+
+namespace velmora::registry {
+
+// Makes Qt find its image plug-ins now, on the calling thread: call it on
+// the main thread before other threads read photos. Qt lists the plug-in
+// folder with a file pattern the first time any thread reads an image, and
+// a pattern match leaves a thread_local of Qt's behind in that thread; with
+// mingw-w64's runtime that one is destroyed after its storage is freed, so
+// the thread crashed when it ended (velmora-photos.exe export under Wine:
+// each run under winedbg, now and then without).
+void prepareImageReading();
+
+// Safe to call on several threads at once (each call borrows a detector of
+// its own; the first in the process takes about half a second more to
+// unpack the detector's model). `shape` is the registry's picture size, 358 × 441
+// unless a 自定义 preset says otherwise. A file Qt cannot decode gives
+// unreadablePhoto().
+PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
+
+} // namespace velmora::registry

@@ -1,0 +1,74 @@
+#include "registry/face/DecodedPhoto.h"
+
+#include "registry/face/PhotoEnd.h"
+#include "registry/face/UprightImage.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QColorSpace>
+#include <QImageReader>
+
+namespace velmora::registry {
+namespace {
+
+// At least this many lines are decoded: enough for the registry's file of
+// a head down to about 30 % of the height; the checks see half of it, no
+// fewer than 720 lines (the coarse search needs 448).
+constexpr int DECODED_LINES = 1440;
+
+PictureView viewOf(const QImage& image)
+{
+    return {reinterpret_cast<const std::uint32_t*>(image.constBits()), image.width(), image.height(),
+            image.bytesPerLine() / 4};
+}
+
+} // namespace
+
+std::optional<DecodedPhoto> decodePhoto(std::string_view bytes)
+{
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    reader.setQuality(100); // accurate DCT and smooth chroma upsampling
+    DecodedPhoto decoded;
+    decoded.storedSize = reader.size();
+    if (!decoded.storedSize.isValid() || decoded.storedSize.isEmpty())
+        return std::nullopt;
+    decoded.turn = reader.transformation();
+    decoded.upright = uprightTransform(decoded.turn, decoded.storedSize)
+                          .mapRect(QRect(QPoint(0, 0), decoded.storedSize))
+                          .size();
+    while (decoded.reduction < 4 && decoded.upright.height() / (2 * decoded.reduction) >= DECODED_LINES)
+        decoded.reduction *= 2;
+    // The size JPEG's own scaling gives (rounded up), so the reader does not
+    // scale a second time.
+    const int r = decoded.reduction;
+    reader.setScaledSize(QSize((decoded.storedSize.width() + r - 1) / r, (decoded.storedSize.height() + r - 1) / r));
+    decoded.stored = reader.read();
+    if (decoded.stored.isNull())
+        return std::nullopt;
+    decoded.stored = decoded.stored.convertToFormat(QImage::Format_RGB32);
+    decoded.wholeFile = photoEnd(bytes) != PhotoEnd::CutShort;
+    return decoded;
+}
+
+PhotoAssessment assessDecoded(const DecodedPhoto& decoded, const FrameShape& shape)
+{
+    const int blocks = decoded.stored.height() >= DECODED_LINES ? 2 : 1;
+    const QImage copy = turnUpright(inBlocks(decoded.stored, blocks), decoded.turn);
+    return assessPicture(viewOf(copy), decoded.upright.width(), decoded.upright.height(), decoded.wholeFile, shape);
+}
+
+QImage inBlocks(const QImage& image, int factor)
+{
+    if (factor <= 1)
+        return image;
+    QImage shrunk(image.width() / factor, image.height() / factor, QImage::Format_RGB32);
+    shrinkInBlocks(viewOf(image), factor, reinterpret_cast<std::uint32_t*>(shrunk.bits()), shrunk.bytesPerLine() / 4);
+    shrunk.setColorSpace(image.colorSpace());
+    return shrunk;
+}
+
+} // namespace velmora::registry
