@@ -266,10 +266,10 @@ void ExportDialogTest::closingDuringAnExport()
     FakeDialogs dialogs;
     ExportDialog dialog(text(tree.root() / "recv"), jobs, dialogs);
     std::atomic<bool> closed{false};
-    dialog.setConverter([&](std::string_view photo, const ExportPreset& preset) {
+    dialog.setConverter([&](std::string_view photo, const ExportPreset& preset, bool keep) {
         if (!closed.exchange(true))
             QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.reject(); }, Qt::BlockingQueuedConnection);
-        return convertPhoto(photo, preset);
+        return convertPhoto(photo, preset, keep);
     });
     child<QLineEdit>(dialog, u"输出文件夹")->setText(text(out));
     QSignalSpy finished(&dialog, &ExportDialog::exportFinished);
@@ -291,7 +291,7 @@ void ExportDialogTest::closingDuringAnExport()
         QCOMPARE(rejected.size(), 0);
         QVERIFY(dialogs.messages.isEmpty());
         QCOMPARE(files, 8);
-        QCOMPARE(child<QLabel>(dialog, u"结果")->text(), QStringLiteral("已写入 8 张，原样复制 0 张，未导出 1 张"));
+        QCOMPARE(child<QLabel>(dialog, u"结果")->text(), QStringLiteral("已写入 8 张，原样复制 0 张，未导出 1 张，需重拍 1 张"));
     }
 }
 
