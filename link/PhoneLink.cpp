@@ -145,9 +145,11 @@ void PhoneLink::showStored(std::uint64_t count, const QString& name, StoreResult
         // The box keeps the photo's own bytes rather than a copy; they stay
         // in m_shownPhoto until the next photo has replaced them in the box.
         const QByteArray bytes = QByteArray::fromRawData(photo->data(), static_cast<qsizetype>(photo->size()));
-        // A photo of a burst whose preview was not decoded leaves the
-        // picture as it is until the next one is.
-        box->setPicture(bytes, preview ? *preview : box->image());
+        // A photo of a burst whose preview was not decoded yet leaves the
+        // box empty until its own preview comes (showPreview): the previous
+        // photo's picture beside this photo's name in 标签11 spoke of
+        // another student.
+        box->setPicture(bytes, preview ? *preview : QImage());
         m_shownPhoto = std::move(photo);
     }
     m_heldNameShown.reset();

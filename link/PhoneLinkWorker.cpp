@@ -27,16 +27,24 @@ std::string_view bytesOf(const QByteArray& bytes)
 }
 
 // The photo decoded no larger than the preview box, aspect kept: decoding a
-// 12-megapixel photo at full size takes far longer and holds far more.
+// 12-megapixel photo at full size takes far longer and holds far more. It is
+// turned upright by its orientation tag, as the export turns it (a portrait
+// shown lying sideways looked as if the phone had sent it wrong). The
+// scaled size is of the picture as stored, before the turn: for a quarter
+// turn the box's sides are swapped to fit the upright picture in it.
 QImage decodePreview(const std::string& photo)
 {
     QByteArray bytes = QByteArray::fromRawData(photo.data(), static_cast<qsizetype>(photo.size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
     const QSize full = reader.size();
-    if (full.isValid() && (full.width() > PhoneLink::PREVIEW_WIDTH || full.height() > PhoneLink::PREVIEW_HEIGHT))
-        reader.setScaledSize(full.scaled(PhoneLink::PREVIEW_WIDTH, PhoneLink::PREVIEW_HEIGHT, Qt::KeepAspectRatio));
+    const bool quarterTurn = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    const int boxWidth = quarterTurn ? PhoneLink::PREVIEW_HEIGHT : PhoneLink::PREVIEW_WIDTH;
+    const int boxHeight = quarterTurn ? PhoneLink::PREVIEW_WIDTH : PhoneLink::PREVIEW_HEIGHT;
+    if (full.isValid() && (full.width() > boxWidth || full.height() > boxHeight))
+        reader.setScaledSize(full.scaled(boxWidth, boxHeight, Qt::KeepAspectRatio));
     return reader.read();
 }
 

@@ -10,6 +10,7 @@
 #include "link/PhoneLink.h"
 #include "link/TcpServer.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/portraits/PortraitJpeg.h"
 #include "tests/support/PhotoFiles.h"
 #include "tests/support/TestWindow.h"
 
@@ -273,6 +274,62 @@ private Q_SLOTS:
         QCOMPARE(count(), QStringLiteral("4")); // unchanged until the next photo
         QVERIFY(sendPhoto(again, "STAT||p5.jpg", makeJpeg(10, 10, 5)));
         QCOMPARE(count(), QStringLiteral("1"));
+    }
+
+    // A portrait stored lying with an orientation tag (as phones store
+    // them) is shown upright in 图片框3, fitted to the box, as the export
+    // turns it: red at the top, blue at the bottom.
+    void orientationTaggedPortraitShownUpright_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("tag 6") << 6;
+        QTest::newRow("tag 8") << 8;
+        QTest::newRow("tag 3") << 3;
+        QTest::newRow("no tag") << 1;
+    }
+    void orientationTaggedPortraitShownUpright()
+    {
+        QFETCH(int, orientation);
+        QImage upright(600, 800, QImage::Format_RGB32);
+        upright.fill(Qt::blue);
+        QPainter(&upright).fillRect(0, 0, 600, 400, Qt::red);
+        const QByteArray photo = test::jpegOf(upright, orientation);
+        Phone phone = connectPhone();
+        QVERIFY(sendPhoto(phone, "STAT||upright.jpg", photo));
+        auto* box = control<widgets::PictureBox>(u"图片框3");
+        QCOMPARE(box->picture(), photo);
+        QTRY_VERIFY_WITH_TIMEOUT(!box->image().isNull(), 3000);
+        const QImage shown = box->image();
+        QVERIFY2(shown.height() > shown.width(), qPrintable(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height())));
+        QVERIFY(shown.width() <= link::PhoneLink::PREVIEW_WIDTH && shown.height() <= link::PhoneLink::PREVIEW_HEIGHT);
+        QCOMPARE(shown.height(), link::PhoneLink::PREVIEW_HEIGHT); // 3:4 fills the box's height
+        const QColor top = shown.pixelColor(shown.width() / 2, shown.height() / 8);
+        const QColor bottom = shown.pixelColor(shown.width() / 2, shown.height() * 7 / 8);
+        QVERIFY(top.red() > 200 && top.blue() < 60);
+        QVERIFY(bottom.blue() > 200 && bottom.red() < 60);
+    }
+
+    // Two photos in quick succession: the second one's preview is decoded
+    // later (the burst throttle), and until it comes 图片框3 is empty beside
+    // 标签11's new name, never the first photo's picture; then it is the
+    // second photo's.
+    void burstNeverShowsAnotherPhotosPicture()
+    {
+        Phone phone = connectPhone();
+        const QByteArray first = makeJpeg(300, 200, 1);
+        const QByteArray second = makeJpeg(200, 300, 2);
+        QVERIFY(sendPhoto(phone, "STAT||first.jpg", first));
+        auto* box = control<widgets::PictureBox>(u"图片框3");
+        QTRY_VERIFY_WITH_TIMEOUT(!box->image().isNull(), 3000);
+        const QImage firstPreview = box->image();
+        QVERIFY(sendPhoto(phone, "STAT||second.jpg", second));
+        QCOMPARE(shownName(), QStringLiteral("second.jpg"));
+        QCOMPARE(box->picture(), second);
+        QVERIFY(box->image() != firstPreview);
+        QVERIFY(box->image().isNull() || box->image().height() > box->image().width());
+        QTRY_VERIFY_WITH_TIMEOUT(!box->image().isNull(), 3000);
+        QVERIFY(box->image().height() > box->image().width());
+        QCOMPARE(shownName(), QStringLiteral("second.jpg"));
     }
 
     // A 12-megapixel photo is shown decoded at the preview's size, and
