@@ -2,6 +2,7 @@
 
 #include "app/MainWindowLayout.h"
 #include "app/PhoneStatus.h"
+#include "app/PhotoVerdict.h"
 #include "app/QrZoom.h"
 #include "app/ReceiveDirectory.h"
 #include "app/Settings.h"
@@ -20,6 +21,7 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -113,6 +115,11 @@ void MainWindow::bindEvents()
             this, &MainWindow::openReceiveDirectory);
     connect(control<QPushButton>(this, u"按钮7"), &QPushButton::clicked,
             this, &MainWindow::openCheckWindow);
+    // 标签12: whose photo the preview shows and whether the registry takes it.
+    auto* roster = control<CrlfTextEdit>(this, u"编辑框2");
+    m_verdict = new PhotoVerdict(control<QLabel>(this, u"标签12"), [roster] { return roster->crlfText(); },
+                                 m_dialogs, this);
+    connect(m_phoneLink, &link::PhoneLink::photoArrived, m_verdict, &PhotoVerdict::judge);
     // Every photo shown may be one the check still lists as missing.
     connect(m_phoneLink, &link::PhoneLink::photoShown, this, [this] {
         if (m_checkWindow && m_checkWindow->isVisible())

@@ -15,6 +15,7 @@ namespace velmora::registry { class CheckWindow; }
 namespace velmora::app {
 
 class PhoneStatus;
+class PhotoVerdict;
 class QrZoom;
 class Settings;
 
@@ -80,6 +81,7 @@ private:
     qr::ConnectionPanel* m_connectionPanel = nullptr;
     QrZoom* m_zoom = nullptr;
     PhoneStatus* m_phoneStatus = nullptr;
+    PhotoVerdict* m_verdict = nullptr;
     registry::CheckWindow* m_checkWindow = nullptr;
     QString m_lastExportFolder; // "" before the run's first export
 };

@@ -184,6 +184,15 @@ void buildRightColumn(QWidget* window)
     auto* fileName = label(window, QString(), BLACK, Qt::AlignHCenter | Qt::AlignVCenter);
     place(fileName, u"标签11", 476, 382, 168, 24);
 
+    // Over the lower part of the preview, where a roll photo shows the
+    // student's shoulders: whose photo it is and its verdict (PhotoVerdict.h).
+    // Hidden until the first photo.
+    auto* verdict = label(window, QString(), BLACK, Qt::AlignHCenter | Qt::AlignVCenter);
+    place(verdict, u"标签12", 476, 340, 168, 40);
+    verdict->setFont(pixelFont(13));
+    fillBackground(verdict, QColor(255, 255, 255, 225));
+    verdict->hide();
+
     auto* open = new QPushButton(QStringLiteral("打开照片所在目录"), window);
     place(open, u"按钮6", 476, 413, 168, 28);
 }
@@ -223,7 +232,7 @@ void buildQrZoom(QWidget* window)
 
 // Window-level controls, topmost first.
 const std::vector<const char16_t*> STACKING = {
-    u"按钮6", u"图片框2", u"标签8", u"标签11", u"标签10", u"图片框3", u"按钮5", u"标签9",
+    u"按钮6", u"图片框2", u"标签8", u"标签11", u"标签10", u"标签12", u"图片框3", u"按钮5", u"标签9",
     u"标签7", u"图片框1", u"分组框2", u"分组框1", u"编辑框1", u"标签1",
 };
 

@@ -136,11 +136,13 @@ void PhoneLink::showPreview(std::uint64_t count, const QImage& preview)
 
 // The preview and the file name change after the store, whether or not it
 // succeeded.
-void PhoneLink::showStored(std::uint64_t count, const QString& name, StoreResult::Status status,
+void PhoneLink::showStored(std::uint64_t count, const QString& name, const StoredWhere& where,
+                           StoreResult::Status status,
                            std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
                            PhotoTimes times)
 {
     const std::int64_t start = steadyNanos();
+    const std::shared_ptr<const std::string> judged = photo;
     if (auto* box = control<widgets::PictureBox>(m_window, u"图片框3")) {
         // The box keeps the photo's own bytes rather than a copy; they stay
         // in m_shownPhoto until the next photo has replaced them in the box.
@@ -164,6 +166,7 @@ void PhoneLink::showStored(std::uint64_t count, const QString& name, StoreResult
     } else {
         showFileName(QStringLiteral("保存失败："), name, true);
     }
+    Q_EMIT photoArrived({count, name, where.stem, where.folder, status, judged});
     times.count = count;
     times.shown = steadyNanos();
     times.windowTime = times.shown - start;

@@ -109,7 +109,19 @@ public:
 
     class Worker;
 
+    // The photo 图片框3 and 标签11 show now, for whoever judges it.
+    struct ShownPhoto {
+        std::uint64_t count = 0;
+        QString shownName;     // as 标签11 shows it
+        QString stem;          // its file name without the extension
+        QString folder;        // the folder it lies in under the receive folder, "" at the top
+        StoreResult::Status status = StoreResult::Status::Stored;
+        std::shared_ptr<const std::string> bytes;
+    };
+
 Q_SIGNALS:
+    // A photo is shown, before photoShown.
+    void photoArrived(const velmora::link::PhoneLink::ShownPhoto& photo);
     // After a stored photo is shown.
     void photoShown(const velmora::link::PhoneLink::PhotoTimes& times);
     // The roster `roster` (the box's CR LF text) was handed to the
@@ -129,7 +141,11 @@ private:
     friend class Worker;
     void showCount(std::uint64_t count);
     // `preview` is empty when the photo's preview was not decoded.
-    void showStored(std::uint64_t count, const QString& name, StoreResult::Status status,
+    struct StoredWhere {
+        QString stem;
+        QString folder;
+    };
+    void showStored(std::uint64_t count, const QString& name, const StoredWhere& where, StoreResult::Status status,
                     std::shared_ptr<const std::string> photo, const std::optional<QImage>& preview,
                     PhotoTimes times);
     void showPreview(std::uint64_t count, const QImage& preview);

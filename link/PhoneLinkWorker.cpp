@@ -1,6 +1,9 @@
 #include "link/PhoneLinkWorker.h"
 
+#include "platform/Files.h"
+
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLoggingCategory>
 #include <QThread>
@@ -344,10 +347,21 @@ std::optional<PhotoWriter::Clock::time_point> PhoneLink::Worker::written(StoreJo
         m_previewDue = m_lastDecode + PREVIEW_INTERVAL;
     }
     const QString name = QString::fromStdString(result.shownName);
-    QMetaObject::invokeMethod(m_link, [link = m_link, count = job.count, name, status = result.status, photo,
-                                       preview, decoded, times] {
-        link->showStored(count, name, status, photo, decoded ? std::optional<QImage>(preview) : std::nullopt,
-                         times);
+    // Where it lies in the receive folder, for the pairing with the roster
+    // that names its student under the preview: a photo not written there
+    // (held) is taken by its name alone.
+    QString stem = QFileInfo(name).completeBaseName();
+    QString folder;
+    if (!result.target.empty()) {
+        const std::filesystem::path relative = result.target.lexically_relative(receiveDirectory());
+        stem = QString::fromStdString(platform::utf8FromPath(result.target.stem()));
+        if (!relative.empty() && !relative.parent_path().empty())
+            folder = QString::fromStdString(platform::utf8FromPath(relative.parent_path().filename()));
+    }
+    QMetaObject::invokeMethod(m_link, [link = m_link, count = job.count, name, stem, folder, status = result.status,
+                                       photo, preview, decoded, times] {
+        link->showStored(count, name, {stem, folder}, status, photo,
+                         decoded ? std::optional<QImage>(preview) : std::nullopt, times);
     }, Qt::QueuedConnection);
     return nextDue();
 }

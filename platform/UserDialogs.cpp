@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,6 +12,11 @@
 #include <vector>
 
 namespace velmora::platform {
+
+void UserDialogs::beep()
+{
+    QApplication::beep();
+}
 namespace {
 
 QString filterFor(const QString& pattern)

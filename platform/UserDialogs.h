@@ -43,6 +43,8 @@ public:
     // of the file system.
     virtual QString askFolder(QWidget* parent, const QString& title,
                               const QString& startFolder) = 0;
+    // A short beep, for a photo the staff must act on now.
+    virtual void beep();
 };
 
 // The platform's own dialogs.

@@ -130,3 +130,25 @@ PairingResult pairPhotos(std::vector<Student> students, FolderContents folder)
 }
 
 } // namespace velmora::registry
+
+namespace velmora::registry {
+
+std::optional<Student> studentOfPhoto(std::vector<Student> students, std::string_view stem,
+                                      std::string_view folder)
+{
+    PhotoFile photo;
+    photo.stem = std::string(stem);
+    photo.folder = std::string(folder);
+    photo.relative = folder.empty() ? photo.stem : photo.folder + "/" + photo.stem;
+    photo.path = photo.relative;
+    FolderContents contents;
+    contents.photos.push_back(std::move(photo));
+    const PairingResult paired = pairPhotos(std::move(students), std::move(contents));
+    for (std::size_t i = 0; i < paired.photosOf.size(); ++i) {
+        if (!paired.photosOf[i].empty())
+            return paired.students[i];
+    }
+    return std::nullopt;
+}
+
+} // namespace velmora::registry

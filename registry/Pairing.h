@@ -17,6 +17,8 @@
 #include "registry/Student.h"
 
 #include <cstddef>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace velmora::registry {
@@ -50,5 +52,16 @@ struct PairingResult {
 // in repeatedRows and left out, rather than making every photo of that
 // student one that two could claim.
 PairingResult pairPhotos(std::vector<Student> students, FolderContents folder);
+
+} // namespace velmora::registry
+
+namespace velmora::registry {
+
+// The student one photo belongs to, by the rules above, as 名单核对 would
+// pair it: the photo named `stem` (its file name without the extension,
+// UTF-8) in the folder `folder` (the name of the folder holding it, "" at
+// the top). nullopt when it pairs with nobody or several could claim it.
+std::optional<Student> studentOfPhoto(std::vector<Student> students, std::string_view stem,
+                                      std::string_view folder);
 
 } // namespace velmora::registry

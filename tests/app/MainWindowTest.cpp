@@ -81,6 +81,7 @@ private Q_SLOTS:
         row(u"图片框2", "velmora::widgets::PictureBox", u"", {328, 132, 16, 16}, false, {});
         row(u"标签8", "QLabel", u"", {296, 124, 24, 32}, false, {});
         row(u"标签11", "QLabel", u"", {476, 382, 168, 24}, true, {});
+        row(u"标签12", "QLabel", u"", {476, 340, 168, 40}, false, {});
         row(u"标签10", "QLabel", u"", {498, 132, 120, 24}, true, QStringLiteral("收到的照片"));
         row(u"图片框3", "velmora::widgets::PictureBox", u"", {476, 156, 168, 224}, true, {});
         row(u"按钮5", "QPushButton", u"", {476, 97, 168, 28}, true, QStringLiteral("下载手机端..."));

@@ -20,7 +20,10 @@ public:
     QQueue<QString> answers;    // next paths or folders to answer with
     std::function<void()> whileAsking; // runs inside each askToProceed, before it answers
 
+    int beeps = 0;              // beeps given
+
     void showMessage(QWidget*, const QString& text) override { messages << text; }
+    void beep() override { ++beeps; }
     // Proceeds when the next answer is the `proceed` button's text.
     bool askToProceed(QWidget*, const QString& text, const QString& proceed, const QString&) override
     {

@@ -1,0 +1,101 @@
+#include "app/PhotoVerdict.h"
+
+#include "app/VerdictLines.h"
+#include "platform/UserDialogs.h"
+#include "registry/Pairing.h"
+#include "registry/RosterRows.h"
+#include "registry/face/AssessPhoto.h"
+
+#include <QLabel>
+#include <QMetaObject>
+#include <QPalette>
+
+namespace velmora::app {
+namespace {
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+PhotoVerdict::PhotoVerdict(QLabel* label, std::function<QString()> rosterText, platform::UserDialogs* dialogs,
+                           QObject* parent)
+    : QObject(parent), m_label(label), m_rosterText(std::move(rosterText)), m_dialogs(dialogs),
+      m_plainColour(label->palette().color(QPalette::WindowText))
+{
+    // Before the checking thread reads its first photo.
+    registry::prepareImageReading();
+    m_thread = std::thread([this] { run(); });
+}
+
+PhotoVerdict::~PhotoVerdict()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_waiting.reset();
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+void PhotoVerdict::judge(const link::PhoneLink::ShownPhoto& photo)
+{
+    m_current = photo.count;
+    // Until the worker has paired it (a few milliseconds), the file name.
+    show(photo.count, photo.shownName.toStdString(), std::nullopt);
+    Job job{photo.count, m_rosterText().toStdString(), photo.stem.toStdString(), photo.folder.toStdString(),
+            photo.shownName.toStdString(), photo.bytes};
+    {
+        std::lock_guard lock(m_mutex);
+        m_waiting = std::move(job);
+    }
+    m_wake.notify_one();
+}
+
+void PhotoVerdict::run()
+{
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || m_waiting; });
+            if (m_stopping)
+                return;
+            job = std::move(*m_waiting);
+            m_waiting.reset();
+        }
+        const std::string who = verdictWho(
+            registry::studentOfPhoto(registry::rosterStudents(job.roster), job.stem, job.folder), job.shownName);
+        QMetaObject::invokeMethod(this, [this, count = job.count, who] { show(count, who, std::nullopt); },
+                                  Qt::QueuedConnection);
+        const std::string_view bytes = job.bytes ? std::string_view(*job.bytes) : std::string_view();
+        const registry::PhotoCheck check = registry::assessPhoto(bytes).verdict;
+        QMetaObject::invokeMethod(this, [this, count = job.count, who, check] { show(count, who, check); },
+                                  Qt::QueuedConnection);
+    }
+}
+
+// On the window thread.
+void PhotoVerdict::show(std::uint64_t count, const std::string& who, std::optional<registry::PhotoCheck> check)
+{
+    if (count != m_current)
+        return;
+    const VerdictLine line = verdictLine(check);
+    const QString text = fromUtf8(who) + QLatin1Char('\n') + fromUtf8(line.text);
+    m_label->setText(text);
+    m_label->setToolTip(text);
+    QPalette palette = m_label->palette();
+    palette.setColor(QPalette::WindowText, line.colour == VerdictLine::Colour::Pass      ? QColor(0, 128, 0)
+                                           : line.colour == VerdictLine::Colour::Reshoot ? QColor(Qt::red)
+                                                                                         : m_plainColour);
+    m_label->setPalette(palette);
+    m_label->show();
+    if (line.beep)
+        m_dialogs->beep();
+    Q_EMIT shown(count, check.has_value());
+}
+
+} // namespace velmora::app
