@@ -6,9 +6,12 @@
 #include "registry/RosterRows.h"
 #include "registry/face/AssessPhoto.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPalette>
+
+#include <algorithm>
 
 namespace velmora::app {
 namespace {
@@ -84,9 +87,13 @@ void PhotoVerdict::show(std::uint64_t count, const std::string& who, std::option
     if (count != m_current)
         return;
     const VerdictLine line = verdictLine(check);
-    const QString text = fromUtf8(who) + QLatin1Char('\n') + fromUtf8(line.text);
-    m_label->setText(text);
-    m_label->setToolTip(text);
+    // A long file name loses its start, not the note that nobody has it.
+    const QString whole = fromUtf8(who) + QLatin1Char('\n') + fromUtf8(line.text);
+    const QFontMetrics metrics(m_label->font());
+    const int room = std::max(m_label->contentsRect().width() - 4, 0);
+    m_label->setText(metrics.elidedText(fromUtf8(who), Qt::ElideLeft, room) + QLatin1Char('\n')
+                     + fromUtf8(line.text));
+    m_label->setToolTip(whole);
     QPalette palette = m_label->palette();
     palette.setColor(QPalette::WindowText, line.colour == VerdictLine::Colour::Pass      ? QColor(0, 128, 0)
                                            : line.colour == VerdictLine::Colour::Reshoot ? QColor(Qt::red)

@@ -74,6 +74,7 @@ private Q_SLOTS:
         if (kind == 2)
             bytes = std::make_shared<const std::string>(bytes->substr(0, bytes->size() / 2));
         QLabel label;
+        label.resize(400, 40);
         test::FakeDialogs dialogs;
         app::PhotoVerdict verdict(&label, [] { return QString::fromUtf8(ROSTER); }, &dialogs);
         QSignalSpy spy(&verdict, &app::PhotoVerdict::shown);
@@ -89,6 +90,7 @@ private Q_SLOTS:
     void newerPhotoTakesTheLabel()
     {
         QLabel label;
+        label.resize(400, 40);
         test::FakeDialogs dialogs;
         app::PhotoVerdict verdict(&label, [] { return QString::fromUtf8(ROSTER); }, &dialogs);
         QSignalSpy spy(&verdict, &app::PhotoVerdict::shown);
