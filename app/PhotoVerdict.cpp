@@ -12,6 +12,7 @@
 #include <QPalette>
 
 #include <algorithm>
+#include <chrono>
 
 namespace velmora::app {
 namespace {
@@ -86,6 +87,7 @@ void PhotoVerdict::show(std::uint64_t count, const std::string& who, std::option
 {
     if (count != m_current)
         return;
+    const auto start = std::chrono::steady_clock::now();
     const VerdictLine line = verdictLine(check);
     // A long file name loses its start, not the note that nobody has it.
     const QString whole = fromUtf8(who) + QLatin1Char('\n') + fromUtf8(line.text);
@@ -102,6 +104,7 @@ void PhotoVerdict::show(std::uint64_t count, const std::string& who, std::option
     m_label->show();
     if (line.beep)
         m_dialogs->beep();
+    m_lastShowNanos = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
     Q_EMIT shown(count, check.has_value());
 }
 

@@ -39,6 +39,9 @@ public:
 
     // On the window thread, as the photo is shown.
     void judge(const link::PhoneLink::ShownPhoto& photo);
+    // What the last change of 标签12 took the window thread, nanoseconds
+    // (for the benchmark).
+    std::int64_t lastShowNanos() const { return m_lastShowNanos; }
 
 Q_SIGNALS:
     // 标签12 now says this of the photo `count`: whose it is (`final` false),
@@ -62,6 +65,7 @@ private:
     platform::UserDialogs* m_dialogs;
     QColor m_plainColour;
     std::uint64_t m_current = 0; // the photo shown, window thread only
+    std::int64_t m_lastShowNanos = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
