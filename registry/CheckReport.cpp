@@ -51,6 +51,25 @@ std::string countsLine(const PairingResult& pairing)
         + std::to_string(pairing.withPhoto()) + " 人，缺 " + std::to_string(pairing.missing()) + " 人";
 }
 
+std::string countsLine(const PairingResult& pairing, const ReshootFindings& reshoot)
+{
+    if (!reshoot.complete())
+        return countsLine(pairing) + "，需重拍人数待定（正在检查照片 " + std::to_string(reshoot.judged) + " / "
+            + std::to_string(reshoot.toJudge) + "…）";
+    return countsLine(pairing) + "，需重拍 " + std::to_string(reshoot.students.size()) + " 人";
+}
+
+std::vector<std::string> reshootLines(const PairingResult& pairing, const ReshootFindings& reshoot)
+{
+    std::vector<std::string> lines;
+    for (const ReshootStudent& entry : reshoot.students) {
+        const Student& student = pairing.students[entry.student];
+        lines.push_back(student.name + " " + (student.hasIdNumber() ? student.idKey() : student.noIdName()) + "："
+                        + entry.reason + "，需重拍");
+    }
+    return lines;
+}
+
 std::vector<std::size_t> missingByClass(const PairingResult& pairing)
 {
     std::unordered_map<std::string, std::size_t> classOrder;

@@ -5,6 +5,7 @@
 // in the window, on the command line, on the clipboard and in a workbook.
 
 #include "registry/Pairing.h"
+#include "registry/Reshoot.h"
 #include "roster/Worksheet.h"
 
 #include <string>
@@ -14,6 +15,16 @@ namespace velmora::registry {
 
 // "名册 N 人，已有照片 M 人，缺 K 人".
 std::string countsLine(const PairingResult& pairing);
+
+// "名册 N 人，已有照片 M 人，缺 K 人，需重拍 R 人": R of the M students
+// with a photo have one that fails a check. While photos are still being
+// checked R is not known yet, and the line says so instead of a number:
+// "…，缺 K 人，需重拍人数待定（正在检查照片 n / N…）".
+std::string countsLine(const PairingResult& pairing, const ReshootFindings& reshoot);
+
+// One line per student to reshoot, class by class, the export's form:
+// <姓名> <身份证号, or 学校标识码_班级编号_姓名>：<reason>，需重拍.
+std::vector<std::string> reshootLines(const PairingResult& pairing, const ReshootFindings& reshoot);
 
 // The students without a photo, class by class (classes in the order they
 // first appear in the roster), in roster order within a class.

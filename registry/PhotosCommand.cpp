@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view USAGE =
     "用法：\n"
-    "  velmora-photos check 名册文件 接收目录\n"
+    "  velmora-photos check 名册文件 接收目录（有学生缺照片或需重拍时退出码为 1）\n"
     "  velmora-photos export 名册文件 接收目录 输出目录 [--size 358x441] [--max-kb 60] [--min-kb 0]"
     " [--keep-flagged]\n"
     "名册文件：制表符分隔的文本（UTF-8、GB18030/GBK 或 UTF-16）或填好的名册模板 .xls。\n";
@@ -37,7 +37,7 @@ std::optional<PairingResult> pairingOf(const std::vector<std::string>& args, std
     return pairing;
 }
 
-int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const PhotoJudge& judge)
 {
     if (args.size() != 2) {
         err << USAGE;
@@ -46,10 +46,16 @@ int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const auto pairing = pairingOf(args, err);
     if (!pairing)
         return EXIT_BAD_INPUT;
-    out << countsLine(*pairing) << "\n" << missingText(*pairing, "\n");
+    const ReshootFindings reshoot = findReshoots(*pairing, [&judge](const PhotoFile& photo) {
+        return judge ? std::optional<std::string>(judge(photo.path)) : std::nullopt;
+    });
+    out << countsLine(*pairing, reshoot) << "\n" << missingText(*pairing, "\n");
+    for (const std::string& line : reshootLines(*pairing, reshoot))
+        out << line << "\n";
     for (const std::string& line : otherFindings(*pairing))
         out << line << "\n";
-    return pairing->missing() == 0 ? EXIT_COMPLETE : EXIT_INCOMPLETE;
+    return pairing->missing() == 0 && reshoot.complete() && reshoot.students.empty() ? EXIT_COMPLETE
+                                                                                      : EXIT_INCOMPLETE;
 }
 
 int runExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -82,10 +88,10 @@ std::optional<PairingResult> checkPhotos(std::string_view utf8Roster, const std:
 }
 
 int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     const ExportRunner& exportPhotos)
+                     const ExportRunner& exportPhotos, const PhotoJudge& judge)
 {
     if (!args.empty() && args.front() == "check")
-        return runCheck({args.begin() + 1, args.end()}, out, err);
+        return runCheck({args.begin() + 1, args.end()}, out, err, judge);
     if (!args.empty() && args.front() == "export")
         return runExportCommand({args.begin() + 1, args.end()}, out, err, exportPhotos);
     err << USAGE;

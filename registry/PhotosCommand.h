@@ -4,8 +4,10 @@
 // IT staff and scripts:
 //   velmora-photos check ROSTER FOLDER
 //   velmora-photos export ROSTER FOLDER OUT [--size WxH] [--max-kb N] [--min-kb N]
-// Exit codes: 0 every student has a photo (and, for export, every photo was
-// written), 1 not so, 2 a bad command line or a roster or folder that cannot
+// check judges the photo that counts of every student (see registry/Reshoot.h)
+// and lists the students to reshoot.
+// Exit codes: 0 every student has a photo and, for check, none is to
+// reshoot (for export, every photo was written), 1 not so, 2 a bad command line or a roster or folder that cannot
 // be read.
 
 #include "registry/Pairing.h"
@@ -37,10 +39,15 @@ using ExportRunner = std::function<int(const std::vector<ExportJob>& jobs, const
                                        const std::filesystem::path& outputFolder, std::ostream& out,
                                        std::ostream& err)>;
 
+// The verdict of one photo for check: "" when it passes, else the reason.
+using PhotoJudge = std::function<std::string(const std::filesystem::path& photo)>;
+
 // Runs the tool on `args` (the arguments after the program name, UTF-8),
 // printing UTF-8 to `out` and `err`; returns the exit code. Without
 // `exportPhotos`, `export` says it is not built here.
+// Without `judge`, check does not judge the photos and its counts line says
+// the reshoot count is not known.
 int runPhotosCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     const ExportRunner& exportPhotos = {});
+                     const ExportRunner& exportPhotos = {}, const PhotoJudge& judge = {});
 
 } // namespace velmora::registry

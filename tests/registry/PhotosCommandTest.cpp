@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sstream>
 
 namespace {
@@ -77,7 +79,14 @@ struct CommandRun {
 CommandRun run(const std::vector<std::string>& args)
 {
     std::ostringstream out, err;
-    const int code = runPhotosCommand(args, out, err);
+    // A photo whose bytes say "cat" has no face; any other passes.
+    const auto judge = [](const std::filesystem::path& photo) {
+        std::ifstream file(photo, std::ios::binary);
+        std::string bytes;
+        std::getline(file, bytes);
+        return bytes == "cat" ? std::string("未找到人脸") : std::string();
+    };
+    const int code = runPhotosCommand(args, out, err, {}, judge);
     return {code, out.str(), err.str()};
 }
 
@@ -95,12 +104,22 @@ TEST_P(RosterForms, CheckPrintsCountsMissingAndFindings)
     const std::string photos = platform::utf8FromPath(folder.root() / "photos");
     const CommandRun result = run({"check", roster, photos});
     EXPECT_EQ(result.code, EXIT_INCOMPLETE) << result.err;
-    EXPECT_EQ(result.out, "名册 3 人，已有照片 2 人，缺 1 人\n1\t李四\t440524188001010014\n无人对应\t1/陌生人.jpg\n");
+    EXPECT_EQ(result.out, "名册 3 人，已有照片 2 人，缺 1 人，需重拍 0 人\n1\t李四\t440524188001010014\n"
+                          "无人对应\t1/陌生人.jpg\n");
 
-    folder.add("photos/李四.jpg");
+    // Nobody missing, but one photo fails: still not complete.
+    folder.add("photos/李四.jpg", "cat", 60);
+    const CommandRun reshoot = run({"check", roster, photos});
+    EXPECT_EQ(reshoot.code, EXIT_INCOMPLETE);
+    EXPECT_EQ(reshoot.out, "名册 3 人，已有照片 3 人，缺 0 人，需重拍 1 人\n"
+                           "李四 440524188001010014：未找到人脸，需重拍\n无人对应\t1/陌生人.jpg\n");
+
+    // A later photo of him that passes clears the entry.
+    folder.add("photos/1/李四.jpg");
     const CommandRun complete = run({"check", roster, photos});
     EXPECT_EQ(complete.code, EXIT_COMPLETE);
-    EXPECT_EQ(complete.out, "名册 3 人，已有照片 3 人，缺 0 人\n无人对应\t1/陌生人.jpg\n");
+    EXPECT_EQ(complete.out, "名册 3 人，已有照片 3 人，缺 0 人，需重拍 0 人\n"
+                            "多张照片\t1\t李四\t440524188001010014\t1/李四.jpg，李四.jpg\n无人对应\t1/陌生人.jpg\n");
 }
 
 // utf16le_bom: before, read as GBK up to its first zero byte, it was a
@@ -131,7 +150,7 @@ TEST_P(Gb18030Roster, KeepsRareCharactersOfNames)
     folder.add(std::string("photos/1/") + c.photo);
     const CommandRun result = run({"check", roster, platform::utf8FromPath(folder.root() / "photos")});
     EXPECT_EQ(result.code, EXIT_COMPLETE) << result.out << result.err;
-    EXPECT_EQ(result.out, "名册 1 人，已有照片 1 人，缺 0 人\n");
+    EXPECT_EQ(result.out, "名册 1 人，已有照片 1 人，缺 0 人，需重拍 0 人\n");
 }
 
 using test::bytes;
@@ -153,7 +172,7 @@ TEST(PhotosCommand, CountsRepeatedRowsOnce)
     folder.add("photos/无身份证照片/S_2_王五.jpg");
     const CommandRun result = run({"check", roster, platform::utf8FromPath(folder.root() / "photos")});
     EXPECT_EQ(result.code, EXIT_INCOMPLETE) << result.err;
-    EXPECT_EQ(result.out, "名册 3 人，已有照片 2 人，缺 1 人\n1\t李四\t440524188001010014\n"
+    EXPECT_EQ(result.out, "名册 3 人，已有照片 2 人，缺 1 人，需重拍 0 人\n1\t李四\t440524188001010014\n"
                           "名册重复行\t名册中有 3 行重复（可能粘贴了两次），已按一行计\n");
 }
 
