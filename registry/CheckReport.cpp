@@ -96,6 +96,14 @@ std::string missingText(const PairingResult& pairing, std::string_view lineEnd)
     return text;
 }
 
+std::string missingText(const PairingResult& pairing, std::string_view lineEnd, const ReshootFindings& reshoot)
+{
+    std::string text = missingText(pairing, lineEnd);
+    for (const ReshootStudent& entry : reshoot.students)
+        text += studentFields(pairing.students[entry.student]) + "\t需重拍：" + entry.reason + std::string(lineEnd);
+    return text;
+}
+
 std::string missingHtml(const PairingResult& pairing)
 {
     std::string html = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
@@ -106,6 +114,23 @@ std::string missingHtml(const PairingResult& pairing)
             + textCell(student.id) + "</tr>\n";
     }
     return html + "</table></body></html>\n";
+}
+
+std::string missingHtml(const PairingResult& pairing, const ReshootFindings& reshoot)
+{
+    std::string html = missingHtml(pairing);
+    if (reshoot.students.empty())
+        return html;
+    html.replace(html.find("<th>身份证号</th>"), std::string_view("<th>身份证号</th>").size(),
+                 "<th>身份证号</th><th>需重拍原因</th>");
+    std::string rows;
+    for (const ReshootStudent& entry : reshoot.students) {
+        const Student& student = pairing.students[entry.student];
+        rows += "<tr>" + textCell(student.classNumber) + "<td>" + htmlEscaped(student.name) + "</td>"
+            + textCell(student.id) + "<td>" + htmlEscaped(entry.reason) + "</td></tr>\n";
+    }
+    html.insert(html.rfind("</table>"), rows);
+    return html;
 }
 
 std::vector<std::string> otherFindings(const PairingResult& pairing)
@@ -142,6 +167,26 @@ roster::Worksheet missingWorksheet(const PairingResult& pairing)
         const Student& s = pairing.students[student];
         const std::string* const fields[] = {&s.classNumber, &s.name, &s.id};
         for (std::uint16_t column = 0; column < 3; ++column)
+            if (!fields[column]->empty())
+                sheet[{static_cast<std::uint16_t>(row), column}] = {*fields[column]};
+        ++row;
+    }
+    return sheet;
+}
+
+roster::Worksheet missingWorksheet(const PairingResult& pairing, const ReshootFindings& reshoot)
+{
+    roster::Worksheet sheet = missingWorksheet(pairing);
+    if (reshoot.students.empty())
+        return sheet;
+    sheet[{0, 3}] = {"需重拍原因", true, true};
+    std::uint32_t row = 1 + static_cast<std::uint32_t>(missingByClass(pairing).size());
+    for (const ReshootStudent& entry : reshoot.students) {
+        if (row >= roster::MAX_ROWS)
+            break;
+        const Student& s = pairing.students[entry.student];
+        const std::string* const fields[] = {&s.classNumber, &s.name, &s.id, &entry.reason};
+        for (std::uint16_t column = 0; column < 4; ++column)
             if (!fields[column]->empty())
                 sheet[{static_cast<std::uint16_t>(row), column}] = {*fields[column]};
         ++row;

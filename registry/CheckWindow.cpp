@@ -4,6 +4,7 @@
 #include "platform/UserDialogs.h"
 #include "registry/CheckReport.h"
 #include "registry/PhotosCommand.h"
+#include "registry/face/AssessPhoto.h"
 #include "roster/XlsWriter.h"
 
 #include <QClipboard>
@@ -102,10 +103,20 @@ CheckWindow::CheckWindow(std::function<QString()> rosterText, std::function<QStr
     m_poll = new QTimer(this);
     m_poll->setInterval(50);
     connect(m_poll, &QTimer::timeout, this, &CheckWindow::takeResult);
+    m_judgePoll = new QTimer(this);
+    m_judgePoll->setInterval(200);
+    connect(m_judgePoll, &QTimer::timeout, this, &CheckWindow::takeJudging);
+    m_judge = [](const std::filesystem::path& photo) { return judgePhotoFile(photo); };
+    // On the window thread, before the judging thread reads a photo.
+    prepareImageReading();
 }
 
 CheckWindow::~CheckWindow()
 {
+    if (m_progress)
+        m_progress->stop = true;
+    if (m_judging.valid())
+        m_judging.wait();
     if (m_scan.valid())
         m_scan.wait();
 }
@@ -151,6 +162,9 @@ void CheckWindow::takeResult()
     m_poll->stop();
     ScanResult result = m_scan.get();
     m_pairing = std::move(result.pairing);
+    // The students to reshoot are of the last pairing: judged anew (most
+    // photos known already) for this one.
+    m_reshoot.reset();
     if (m_pairing) {
         showPairing();
     } else {
@@ -162,6 +176,68 @@ void CheckWindow::takeResult()
         refresh();
     else
         Q_EMIT refreshed();
+    if (m_pairing)
+        startJudging();
+}
+
+// Judges the photos that count of the pairing now shown. A judging still
+// running is asked to stop after its current photo and started again once
+// it has: the window thread never waits for a photo's checks.
+void CheckWindow::startJudging()
+{
+    if (m_judging.valid()) {
+        m_progress->stop = true;
+        m_judgeAgain = true;
+        return;
+    }
+    m_judgeAgain = false;
+    m_progress = std::make_shared<JudgingProgress>();
+    m_toJudge = m_pairing->withPhoto();
+    auto pairing = std::make_shared<const PairingResult>(*m_pairing);
+    m_judging = std::async(std::launch::async, [pairing, cache = m_cache, progress = m_progress, judge = m_judge] {
+        return findReshoots(*pairing, [&](const PhotoFile& photo) -> std::optional<std::string> {
+            if (progress->stop)
+                return std::nullopt;
+            const std::optional<PhotoStamp> stamp = stampOf(photo.path);
+            std::optional<std::string> verdict = stamp ? cache->find(photo.path, *stamp) : std::nullopt;
+            if (!verdict) {
+                verdict = judge(photo.path);
+                if (stamp)
+                    cache->store(photo.path, *stamp, *verdict);
+            }
+            ++progress->judged;
+            return verdict;
+        });
+    });
+    m_judgePoll->start();
+    takeJudging();
+}
+
+void CheckWindow::takeJudging()
+{
+    if (!m_judging.valid())
+        return;
+    if (m_judging.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        if (m_pairing && !m_judgeAgain) {
+            ReshootFindings pending;
+            pending.judged = m_progress->judged;
+            pending.toJudge = m_toJudge;
+            m_counts->setText(text(countsLine(*m_pairing, pending)));
+        }
+        return;
+    }
+    m_judgePoll->stop();
+    ReshootFindings findings = m_judging.get();
+    if (!m_pairing)
+        return;
+    if (m_judgeAgain || !findings.complete()) {
+        startJudging();
+        return;
+    }
+    m_reshoot = std::move(findings);
+    m_counts->setText(text(countsLine(*m_pairing, *m_reshoot)));
+    showFindings();
+    Q_EMIT judged();
 }
 
 void CheckWindow::showPairing()
@@ -206,6 +282,13 @@ void CheckWindow::showMissing()
 void CheckWindow::showFindings()
 {
     m_findings->clear();
+    if (m_pairing && m_reshoot) {
+        for (const std::string& line : reshootLines(*m_pairing, *m_reshoot)) {
+            auto* item = new QTreeWidgetItem(m_findings, {QStringLiteral("需重拍"), text(line)});
+            item->setToolTip(1, text(line));
+            item->setForeground(0, QColor(Qt::red));
+        }
+    }
     const std::vector<std::string> lines = m_pairing ? otherFindings(*m_pairing) : std::vector<std::string>();
     for (const std::string& line : lines) {
         const std::size_t tab = line.find('\t');
@@ -226,8 +309,10 @@ void CheckWindow::copyMissing()
     if (!m_pairing)
         return;
     auto* data = new QMimeData;
-    data->setText(text(missingText(*m_pairing, "\r\n")));
-    data->setHtml(text(missingHtml(*m_pairing)));
+    const ReshootFindings none;
+    const ReshootFindings& reshoot = m_reshoot ? *m_reshoot : none;
+    data->setText(text(missingText(*m_pairing, "\r\n", reshoot)));
+    data->setHtml(text(missingHtml(*m_pairing, reshoot)));
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
@@ -238,7 +323,8 @@ void CheckWindow::saveMissing()
     const QString path = m_dialogs->askSaveFile(this, QStringLiteral("*.xls"));
     if (path.isEmpty())
         return;
-    const auto file = roster::xlsFile(missingWorksheet(*m_pairing));
+    const ReshootFindings none;
+    const auto file = roster::xlsFile(missingWorksheet(*m_pairing, m_reshoot ? *m_reshoot : none));
     std::string reason;
     if (!file || !platform::replaceFile(platform::pathFromUtf8(path.toStdString()),
                                         std::string_view(reinterpret_cast<const char*>(file->data()), file->size()),

@@ -8,11 +8,15 @@
 
 #include "registry/ExportPlan.h"
 #include "registry/Pairing.h"
+#include "registry/Reshoot.h"
+#include "registry/VerdictCache.h"
 
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+#include <atomic>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
@@ -48,6 +52,16 @@ public:
     // names, oldest first (perhaps fewer than `count`).
     void setHeldPhotos(int count, const QStringList& names);
 
+    // How a photo is judged: "" when it passes, else the reason. The
+    // registry's checks unless a test says otherwise; called off the window
+    // thread.
+    using PhotoJudge = std::function<std::string(const std::filesystem::path& photo)>;
+    void setPhotoJudge(PhotoJudge judge) { m_judge = std::move(judge); }
+
+    // The students to reshoot as far as judged, nullopt before the first
+    // judging has finished.
+    const std::optional<ReshootFindings>& reshoot() const { return m_reshoot; }
+
     // The pairing shown, nullopt before the first read has finished.
     const std::optional<PairingResult>& pairing() const { return m_pairing; }
 
@@ -59,9 +73,14 @@ public Q_SLOTS:
 Q_SIGNALS:
     // A read has finished and its findings are shown.
     void refreshed();
+    // Every photo of the pairing shown is judged and the students to
+    // reshoot are shown.
+    void judged();
 
 private:
     void takeResult();
+    void startJudging();
+    void takeJudging();
     void showPairing();
     void showMissing();
     void showFindings();
@@ -88,6 +107,22 @@ private:
     std::future<ScanResult> m_scan;
     bool m_again = false;
     std::optional<PairingResult> m_pairing;
+
+    // The checks of the photos that count, on a thread of their own, after
+    // each read; photos judged once are known by the cache for as long as
+    // the window lives, so a re-check judges only new or changed photos.
+    struct JudgingProgress {
+        std::atomic<std::size_t> judged{0};
+        std::atomic<bool> stop{false};
+    };
+    PhotoJudge m_judge;
+    std::shared_ptr<VerdictCache> m_cache = std::make_shared<VerdictCache>();
+    std::shared_ptr<JudgingProgress> m_progress;
+    std::future<ReshootFindings> m_judging;
+    std::size_t m_toJudge = 0;
+    bool m_judgeAgain = false;
+    std::optional<ReshootFindings> m_reshoot;
+    QTimer* m_judgePoll = nullptr;
     int m_heldCount = 0;
     QStringList m_heldNames;
 };

@@ -8,24 +8,7 @@
 #include <QCoreApplication>
 
 #include <exception>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-
-namespace {
-
-// The check's verdict of one photo: "" when it passes, else the reason. A
-// photo that cannot be read is one the export could not send either.
-std::string judgePhoto(const std::filesystem::path& photo)
-{
-    using namespace velmora::registry;
-    std::ifstream file(photo, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    const PhotoCheck verdict = file.bad() ? PhotoCheck::Incomplete : assessPhoto(bytes).verdict;
-    return verdict == PhotoCheck::Passed ? std::string() : std::string(reasonText(verdict));
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -36,7 +19,8 @@ int main(int argc, char** argv)
     velmora::platform::useUtf8Console();
     try {
         return velmora::registry::runPhotosCommand(velmora::platform::commandLineArguments(argc, argv),
-                                                   std::cout, std::cerr, velmora::registry::runExport, judgePhoto);
+                                                   std::cout, std::cerr, velmora::registry::runExport,
+                                                   velmora::registry::judgePhotoFile);
     } catch (const std::exception& error) {
         std::cerr << "velmora-photos: " << error.what() << "\n";
         return velmora::registry::EXIT_BAD_INPUT;

@@ -13,6 +13,8 @@
 
 #include "registry/face/PhotoAssessment.h"
 
+#include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace velmora::registry {
@@ -32,5 +34,10 @@ void prepareImageReading();
 // unless a 自定义 preset says otherwise. A file Qt cannot decode gives
 // unreadablePhoto().
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
+
+// The verdict of the photo file `photo` as 名单核对 and `velmora-photos
+// check` keep it: "" when it passes, else the reason. A file that cannot be
+// read is one the export could not send either ("照片不完整").
+std::string judgePhotoFile(const std::filesystem::path& photo);
 
 } // namespace velmora::registry

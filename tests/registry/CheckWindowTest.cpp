@@ -61,11 +61,18 @@ private:
             QSignalSpy done(check, &registry::CheckWindow::refreshed);
             done.wait(10000);
         }
+        // And for its photos to be judged, so the lists are whole.
+        if (check) {
+            QSignalSpy judged(check, &registry::CheckWindow::judged);
+            if (!check->reshoot())
+                judged.wait(20000);
+        }
         return check;
     }
+    // The counts line up to its reshoot part, which follows the checks.
     static QString counts(registry::CheckWindow* check)
     {
-        return check->findChild<QLabel*>(QStringLiteral("counts"))->text();
+        return check->findChild<QLabel*>(QStringLiteral("counts"))->text().section(QStringLiteral("，需重拍"), 0, 0);
     }
 
     QTemporaryDir m_dir;
@@ -105,8 +112,11 @@ private Q_SLOTS:
         QCOMPARE(missing->topLevelItem(0)->child(0)->text(2), QStringLiteral("440524188001010014"));
         QCOMPARE(missing->topLevelItem(1)->text(0), QStringLiteral("2（缺 2 人）"));
         auto* findings = check->findChild<QTreeWidget*>(QStringLiteral("findings"));
-        QCOMPARE(findings->topLevelItemCount(), 1);
-        QCOMPARE(findings->topLevelItem(0)->text(1), QStringLiteral("2/陌生人.jpg"));
+        // The test photo is no real one: its student is to reshoot.
+        QCOMPARE(findings->topLevelItemCount(), 2);
+        QCOMPARE(findings->topLevelItem(0)->text(0), QStringLiteral("需重拍"));
+        QCOMPARE(findings->topLevelItem(0)->text(1), QStringLiteral("张三 11010519491231002X：照片不完整，需重拍"));
+        QCOMPARE(findings->topLevelItem(1)->text(1), QStringLiteral("2/陌生人.jpg"));
         // The main window hands the export its own window.
         QVERIFY(!check->findChild<QPushButton*>(QStringLiteral("exportPhotos"))->isHidden());
 
@@ -199,6 +209,47 @@ private Q_SLOTS:
             check->findChild<QPushButton*>(QStringLiteral("exportPhotos"))->click(); // returns when it closed
         }
         QCOMPARE(startedAt, (QStringList{m_dir.filePath(QStringLiteral("photos_上传")), chosen}));
+    }
+
+    // Guards against a student to reshoot missing from the window and the
+    // copied list, and against an entry that stays after a retake passed.
+    void reshootListedUntilALaterPhotoPasses()
+    {
+        addPhoto(QStringLiteral("1/张三.jpg"));
+        addPhoto(QStringLiteral("1/李四.jpg"));
+        const QString cat = m_dir.filePath(QStringLiteral("photos/1/李四.jpg"));
+        {
+            QFile file(cat);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("cat");
+        }
+        registry::CheckWindow check([] { return QStringLiteral("S\t张三\t\t1\r\nS\t李四\t440524188001010014\t1\r\n"); },
+                                    [this] { return m_dir.filePath(QStringLiteral("photos")); }, &m_dialogs);
+        check.setPhotoJudge([](const std::filesystem::path& photo) {
+            QFile file(QString::fromStdU16String(photo.u16string()));
+            return file.open(QIODevice::ReadOnly) && file.readAll() == "cat" ? std::string("未找到人脸") : std::string();
+        });
+        auto* countsLabel = check.findChild<QLabel*>(QStringLiteral("counts"));
+        check.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(countsLabel->text(), QStringLiteral("名册 2 人，已有照片 2 人，缺 0 人，需重拍 1 人"),
+                                  20000);
+        auto* findings = check.findChild<QTreeWidget*>(QStringLiteral("findings"));
+        QCOMPARE(findings->topLevelItem(0)->text(1), QStringLiteral("李四 440524188001010014：未找到人脸，需重拍"));
+        check.findChild<QPushButton*>(QStringLiteral("copyMissing"))->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("1\t李四\t440524188001010014\t需重拍：未找到人脸\r\n"));
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->html().contains(QStringLiteral("<th>需重拍原因</th>")));
+
+        // The retake over the same file, a sound photo this time.
+        {
+            QFile file(cat);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("a sound photo");
+        }
+        check.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(countsLabel->text(), QStringLiteral("名册 2 人，已有照片 2 人，缺 0 人，需重拍 0 人"),
+                                  20000);
+        QCOMPARE(findings->topLevelItemCount(), 0);
     }
 
     // With an export hooked in, its button hands over one job per student
