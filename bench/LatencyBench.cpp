@@ -7,7 +7,7 @@
 
 #include "bench/BenchSupport.h"
 #include "link/PhoneLink.h"
-#include "tools/PhoneSimulator.h"
+#include "bench/PhoneThread.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -58,35 +58,22 @@ std::vector<Sample> measure(const QByteArray& photo, int count)
                              samples[static_cast<std::size_t>(done++)].times = times;
                          shown.release();
                      });
-    bool sent = true;
-    std::unique_ptr<QThread> phone(QThread::create([&] {
-        QString ignored;
-        QTextStream out(&ignored);
-        QTextStream err(stderr);
-        tools::SimulatorOptions options;
-        options.commandPort = receiver.commandPort();
-        options.photoPort = receiver.photoPort();
-        options.gapMs = 0;
-        options.timeoutMs = 60000;
-        tools::PhoneSimulator simulator(options, out, err);
-        sent = simulator.connectToPc();
-        for (int i = 0; sent && i < count; ++i) {
+    const bool sent = bench::playPhone(receiver, [&](tools::PhoneSimulator& simulator) {
+        for (int i = 0; i < count; ++i) {
             // The simulator returns once the marker has left; what follows
             // that in sendPhoto takes microseconds.
-            sent = simulator.sendPhoto(QStringLiteral("延迟\\照片%1.jpg").arg(i), photo);
+            if (!simulator.sendPhoto(QStringLiteral("延迟\\照片%1.jpg").arg(i), photo))
+                return false;
             samples[static_cast<std::size_t>(i)].markerSent = steadyNow();
-            sent = sent && shown.tryAcquire(1, 60000);
+            if (!shown.tryAcquire(1, 60000))
+                return false;
             // A photo that comes sooner after the last preview keeps the
             // box's picture for a while; at a photographer's pace, each
             // photo's preview is decoded at once, and that is measured.
             QThread::msleep(link::PhoneLink::PREVIEW_INTERVAL.count() + 20);
-            ignored.clear();
         }
-    }));
-    QEventLoop loop;
-    QObject::connect(phone.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    phone->start();
-    loop.exec();
+        return true;
+    });
     if (!sent || done < count)
         return {};
     return samples;

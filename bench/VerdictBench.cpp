@@ -15,10 +15,9 @@
 #include "bench/ExportBenchPhotos.h"
 #include "link/PhoneLink.h"
 #include "tests/support/FakeDialogs.h"
-#include "tools/PhoneSimulator.h"
+#include "bench/PhoneThread.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QSemaphore>
 #include <QThread>
@@ -97,33 +96,20 @@ int main(int argc, char* argv[])
         }
     });
 
-    bool sent = true;
-    std::unique_ptr<QThread> phone(QThread::create([&] {
-        QString ignored;
-        QTextStream out(&ignored);
-        QTextStream err(stderr);
-        tools::SimulatorOptions options;
-        options.commandPort = receiver.commandPort();
-        options.photoPort = receiver.photoPort();
-        options.gapMs = 0;
-        options.timeoutMs = 60000;
-        tools::PhoneSimulator simulator(options, out, err);
-        sent = simulator.connectToPc();
-        for (int i = 0; sent && i < count; ++i) {
+    const bool sent = bench::playPhone(receiver, [&](tools::PhoneSimulator& simulator) {
+        for (int i = 0; i < count; ++i) {
             const std::int64_t started = steadyNow();
-            sent = simulator.sendPhoto(QStringLiteral("检查\\照片%1.jpg").arg(i), photos[static_cast<std::size_t>(i)]);
+            if (!simulator.sendPhoto(QStringLiteral("检查\\照片%1.jpg").arg(i), photos[static_cast<std::size_t>(i)]))
+                return false;
             samples[static_cast<std::size_t>(i)].markerSent = steadyNow();
-            sent = sent && judged.tryAcquire(1, 60000);
+            if (!judged.tryAcquire(1, 60000))
+                return false;
             const std::int64_t left = 2'000'000'000 - (steadyNow() - started);
             if (left > 0)
                 QThread::usleep(static_cast<unsigned long>(left / 1000));
-            ignored.clear();
         }
-    }));
-    QEventLoop loop;
-    QObject::connect(phone.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    phone->start();
-    loop.exec();
+        return true;
+    });
     if (!sent) {
         std::fprintf(stderr, "verdict: the photos did not all arrive or were not all judged\n");
         return 1;
