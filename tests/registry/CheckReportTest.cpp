@@ -39,6 +39,27 @@ TEST(MissingHtml, HeadingRowEscapedNamesAndTextCells)
     EXPECT_NE(html.find("<td>&lt;b&gt;&amp;王五</td>" + text + "</td>"), std::string::npos) << html;
 }
 
+// Guards against a saved list that drops the students to reshoot or puts
+// them over a missing student's row, and an ID number cell that loses its
+// reason column.
+TEST(MissingWorksheet, StudentsToReshootFollowWithTheirReason)
+{
+    PairingResult pairing = noPhotos();
+    // 李四 has a photo that fails; 王五 still has none.
+    pairing.photos.push_back({});
+    pairing.photosOf[0].push_back(0);
+    ReshootFindings reshoot;
+    reshoot.students.push_back({0, "照片模糊"});
+    reshoot.judged = reshoot.toJudge = 1;
+    const roster::Worksheet sheet = missingWorksheet(pairing, reshoot);
+    std::string cells;
+    for (const auto& [position, cell] : sheet)
+        cells += roster::cellAddress(position) + "=" + cell.text + " ";
+    EXPECT_EQ(cells, "A1=班级编号 B1=姓名 C1=身份证号 D1=需重拍原因 A2=02 B2=<b>&王五 "
+                     "A3=01 B3=李四 C3=330106201201039325 D3=照片模糊 ");
+    EXPECT_EQ(missingText(pairing, "\n", reshoot), "02\t<b>&王五\t\n01\t李四\t330106201201039325\t需重拍：照片模糊\n");
+}
+
 // Guards against ID-card numbers that a spreadsheet turns into
 // 3.30106201201039E+17 and class numbers that lose their leading zero:
 // LibreOffice reads the table with its HTML import, which its paste uses
