@@ -48,7 +48,7 @@ PhotoVerdict::~PhotoVerdict()
 void PhotoVerdict::judge(const link::PhoneLink::ShownPhoto& photo)
 {
     m_current = photo.count;
-    // Until the worker has paired it (a few milliseconds), the file name.
+    // Until it is paired and judged, the file name.
     show(photo.count, photo.shownName.toStdString(), std::nullopt);
     Job job{photo.count, m_rosterText().toStdString(), photo.stem.toStdString(), photo.folder.toStdString(),
             photo.shownName.toStdString(), photo.bytes};
@@ -71,10 +71,10 @@ void PhotoVerdict::run()
             job = std::move(*m_waiting);
             m_waiting.reset();
         }
+        // The student with the verdict, in one change of the label: the
+        // pairing takes a few milliseconds, the checks a tenth of a second.
         const std::string who = verdictWho(
             registry::studentOfPhoto(registry::rosterStudents(job.roster), job.stem, job.folder), job.shownName);
-        QMetaObject::invokeMethod(this, [this, count = job.count, who] { show(count, who, std::nullopt); },
-                                  Qt::QueuedConnection);
         const std::string_view bytes = job.bytes ? std::string_view(*job.bytes) : std::string_view();
         const registry::PhotoCheck check = registry::assessPhoto(bytes).verdict;
         QMetaObject::invokeMethod(this, [this, count = job.count, who, check] { show(count, who, check); },

@@ -44,8 +44,8 @@ public:
     std::int64_t lastShowNanos() const { return m_lastShowNanos; }
 
 Q_SIGNALS:
-    // 标签12 now says this of the photo `count`: whose it is (`final` false),
-    // or its verdict too.
+    // 标签12 now says this of the photo `count`: its file name while it is
+    // checked (`final` false), or whose it is and its verdict.
     void shown(std::uint64_t count, bool final);
 
 private:
