@@ -88,49 +88,47 @@ std::vector<std::size_t> missingByClass(const PairingResult& pairing)
     return missing;
 }
 
-std::string missingText(const PairingResult& pairing, std::string_view lineEnd)
+namespace {
+
+// The rows of the list staff take to the classes: the students without a
+// photo, then those to reshoot with their reason.
+struct ListedStudent {
+    const Student* student;
+    const std::string* reason; // nullptr for a student without a photo
+};
+
+std::vector<ListedStudent> listedStudents(const PairingResult& pairing, const ReshootFindings& reshoot)
 {
-    std::string text;
+    std::vector<ListedStudent> rows;
     for (std::size_t student : missingByClass(pairing))
-        text += studentFields(pairing.students[student]) + std::string(lineEnd);
-    return text;
+        rows.push_back({&pairing.students[student], nullptr});
+    for (const ReshootStudent& entry : reshoot.students)
+        rows.push_back({&pairing.students[entry.student], &entry.reason});
+    return rows;
 }
+
+} // namespace
 
 std::string missingText(const PairingResult& pairing, std::string_view lineEnd, const ReshootFindings& reshoot)
 {
-    std::string text = missingText(pairing, lineEnd);
-    for (const ReshootStudent& entry : reshoot.students)
-        text += studentFields(pairing.students[entry.student]) + "\t需重拍：" + entry.reason + std::string(lineEnd);
+    std::string text;
+    for (const ListedStudent& row : listedStudents(pairing, reshoot))
+        text += studentFields(*row.student) + (row.reason ? "\t需重拍：" + *row.reason : std::string())
+            + std::string(lineEnd);
     return text;
-}
-
-std::string missingHtml(const PairingResult& pairing)
-{
-    std::string html = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-                       "</head><body><table>\n<tr><th>班级编号</th><th>姓名</th><th>身份证号</th></tr>\n";
-    for (std::size_t index : missingByClass(pairing)) {
-        const Student& student = pairing.students[index];
-        html += "<tr>" + textCell(student.classNumber) + "<td>" + htmlEscaped(student.name) + "</td>"
-            + textCell(student.id) + "</tr>\n";
-    }
-    return html + "</table></body></html>\n";
 }
 
 std::string missingHtml(const PairingResult& pairing, const ReshootFindings& reshoot)
 {
-    std::string html = missingHtml(pairing);
-    if (reshoot.students.empty())
-        return html;
-    html.replace(html.find("<th>身份证号</th>"), std::string_view("<th>身份证号</th>").size(),
-                 "<th>身份证号</th><th>需重拍原因</th>");
-    std::string rows;
-    for (const ReshootStudent& entry : reshoot.students) {
-        const Student& student = pairing.students[entry.student];
-        rows += "<tr>" + textCell(student.classNumber) + "<td>" + htmlEscaped(student.name) + "</td>"
-            + textCell(student.id) + "<td>" + htmlEscaped(entry.reason) + "</td></tr>\n";
+    std::string html = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
+                       "</head><body><table>\n<tr><th>班级编号</th><th>姓名</th><th>身份证号</th>";
+    html += reshoot.students.empty() ? "</tr>\n" : "<th>需重拍原因</th></tr>\n";
+    for (const ListedStudent& row : listedStudents(pairing, reshoot)) {
+        html += "<tr>" + textCell(row.student->classNumber) + "<td>" + htmlEscaped(row.student->name) + "</td>"
+            + textCell(row.student->id) + (row.reason ? "<td>" + htmlEscaped(*row.reason) + "</td>" : std::string())
+            + "</tr>\n";
     }
-    html.insert(html.rfind("</table>"), rows);
-    return html;
+    return html + "</table></body></html>\n";
 }
 
 std::vector<std::string> otherFindings(const PairingResult& pairing)
@@ -154,38 +152,20 @@ std::vector<std::string> otherFindings(const PairingResult& pairing)
     return lines;
 }
 
-roster::Worksheet missingWorksheet(const PairingResult& pairing)
-{
-    roster::Worksheet sheet;
-    const char* const HEADINGS[] = {"班级编号", "姓名", "身份证号"};
-    for (std::uint16_t column = 0; column < 3; ++column)
-        sheet[{0, column}] = {HEADINGS[column], true, true};
-    std::uint32_t row = 1;
-    for (std::size_t student : missingByClass(pairing)) {
-        if (row >= roster::MAX_ROWS)
-            break;
-        const Student& s = pairing.students[student];
-        const std::string* const fields[] = {&s.classNumber, &s.name, &s.id};
-        for (std::uint16_t column = 0; column < 3; ++column)
-            if (!fields[column]->empty())
-                sheet[{static_cast<std::uint16_t>(row), column}] = {*fields[column]};
-        ++row;
-    }
-    return sheet;
-}
-
 roster::Worksheet missingWorksheet(const PairingResult& pairing, const ReshootFindings& reshoot)
 {
-    roster::Worksheet sheet = missingWorksheet(pairing);
-    if (reshoot.students.empty())
-        return sheet;
-    sheet[{0, 3}] = {"需重拍原因", true, true};
-    std::uint32_t row = 1 + static_cast<std::uint32_t>(missingByClass(pairing).size());
-    for (const ReshootStudent& entry : reshoot.students) {
+    roster::Worksheet sheet;
+    const char* const HEADINGS[] = {"班级编号", "姓名", "身份证号", "需重拍原因"};
+    const std::uint16_t headings = reshoot.students.empty() ? 3 : 4;
+    for (std::uint16_t column = 0; column < headings; ++column)
+        sheet[{0, column}] = {HEADINGS[column], true, true};
+    std::uint32_t row = 1;
+    for (const ListedStudent& listed : listedStudents(pairing, reshoot)) {
         if (row >= roster::MAX_ROWS)
             break;
-        const Student& s = pairing.students[entry.student];
-        const std::string* const fields[] = {&s.classNumber, &s.name, &s.id, &entry.reason};
+        const std::string none;
+        const std::string* const fields[] = {&listed.student->classNumber, &listed.student->name,
+                                             &listed.student->id, listed.reason ? listed.reason : &none};
         for (std::uint16_t column = 0; column < 4; ++column)
             if (!fields[column]->empty())
                 sheet[{static_cast<std::uint16_t>(row), column}] = {*fields[column]};

@@ -32,11 +32,9 @@ std::vector<std::size_t> missingByClass(const PairingResult& pairing);
 
 // One line per student without a photo: 班级编号 TAB 姓名 TAB 身份证号, each
 // line ended by `lineEnd`. Pasted into a spreadsheet it fills three columns.
-std::string missingText(const PairingResult& pairing, std::string_view lineEnd);
-// The same, then one line per student to reshoot (class by class) with a
-// fourth field "需重拍：<reason>", so the list staff take to the classes
-// holds both.
-std::string missingText(const PairingResult& pairing, std::string_view lineEnd, const ReshootFindings& reshoot);
+// Then one line per student of `reshoot` (class by class) with a fourth
+// field "需重拍：<reason>", so the list staff take to the classes holds both.
+std::string missingText(const PairingResult& pairing, std::string_view lineEnd, const ReshootFindings& reshoot = {});
 
 // The same students as an HTML document holding one table, for the
 // clipboard beside the TAB text: a heading row 班级编号, 姓名, 身份证号, then
@@ -46,10 +44,8 @@ std::string missingText(const PairingResult& pairing, std::string_view lineEnd, 
 // the class and ID cells are marked as text, the way Excel
 // (mso-number-format:"\@") and LibreOffice (sdnum "@") read HTML. Text is
 // HTML-escaped; UTF-8, and the document says so.
-std::string missingHtml(const PairingResult& pairing);
-// The same, with the students to reshoot after the missing ones and a
-// fourth column 需重拍原因.
-std::string missingHtml(const PairingResult& pairing, const ReshootFindings& reshoot);
+// The students of `reshoot` follow, with a fourth column 需重拍原因.
+std::string missingHtml(const PairingResult& pairing, const ReshootFindings& reshoot = {});
 
 // The other findings, one line each (UTF-8, fields TAB-separated): rows of
 // the roster counted once because they repeat an earlier one, students
@@ -60,9 +56,7 @@ std::vector<std::string> otherFindings(const PairingResult& pairing);
 // A worksheet of the students without a photo: the headings 班级编号, 姓名,
 // 身份证号 in row 1, one student per row below. Rows past the workbook's
 // 65536 are left out.
-roster::Worksheet missingWorksheet(const PairingResult& pairing);
-// The same, with the students to reshoot after the missing ones and a
-// fourth column 需重拍原因.
-roster::Worksheet missingWorksheet(const PairingResult& pairing, const ReshootFindings& reshoot);
+// The students of `reshoot` follow, with a fourth column 需重拍原因.
+roster::Worksheet missingWorksheet(const PairingResult& pairing, const ReshootFindings& reshoot = {});
 
 } // namespace velmora::registry

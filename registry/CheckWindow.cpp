@@ -309,8 +309,7 @@ void CheckWindow::copyMissing()
     if (!m_pairing)
         return;
     auto* data = new QMimeData;
-    const ReshootFindings none;
-    const ReshootFindings& reshoot = m_reshoot ? *m_reshoot : none;
+    const ReshootFindings reshoot = m_reshoot.value_or(ReshootFindings{});
     data->setText(text(missingText(*m_pairing, "\r\n", reshoot)));
     data->setHtml(text(missingHtml(*m_pairing, reshoot)));
     QGuiApplication::clipboard()->setMimeData(data);
@@ -323,8 +322,7 @@ void CheckWindow::saveMissing()
     const QString path = m_dialogs->askSaveFile(this, QStringLiteral("*.xls"));
     if (path.isEmpty())
         return;
-    const ReshootFindings none;
-    const auto file = roster::xlsFile(missingWorksheet(*m_pairing, m_reshoot ? *m_reshoot : none));
+    const auto file = roster::xlsFile(missingWorksheet(*m_pairing, m_reshoot.value_or(ReshootFindings{})));
     std::string reason;
     if (!file || !platform::replaceFile(platform::pathFromUtf8(path.toStdString()),
                                         std::string_view(reinterpret_cast<const char*>(file->data()), file->size()),
