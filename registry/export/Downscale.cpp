@@ -65,40 +65,42 @@ void resampleLanczos3(const PixelView& source, const PixelView& target)
     assert(source.width > 0 && source.height > 0 && target.width > 0 && target.height > 0);
     const auto columns = tapsFor(source.width, target.width);
     const auto rows = tapsFor(source.height, target.height);
-    // Across each source line first, into red, green, blue floats.
-    const auto across = static_cast<std::size_t>(target.width) * 3;
-    std::vector<float> narrow(across * static_cast<std::size_t>(source.height));
-    for (int y = 0; y < source.height; ++y) {
-        const std::uint32_t* line = source.pixels + y * source.stride;
-        float* out = narrow.data() + across * static_cast<std::size_t>(y);
-        for (const Taps& taps : columns) {
-            float sum[3] = {0, 0, 0};
-            for (std::size_t k = 0; k < taps.weights.size(); ++k) {
-                const std::uint32_t pixel = line[taps.first + static_cast<int>(k)];
-                const float weight = taps.weights[k];
-                sum[0] += weight * static_cast<float>(pixel >> 16 & 0xFF);
-                sum[1] += weight * static_cast<float>(pixel >> 8 & 0xFF);
-                sum[2] += weight * static_cast<float>(pixel & 0xFF);
-            }
-            *out++ = sum[0];
-            *out++ = sum[1];
-            *out++ = sum[2];
-        }
-    }
-    // Then down each column, a whole target line at a time.
-    std::vector<float> line(across);
+    // Down the columns first, a whole source line at a time into red, green
+    // and blue planes, then across: the first pass runs over contiguous
+    // pixels (which the compiler vectorises) and the second only over the
+    // target's lines, not the source's several times as many. The filter is
+    // separable, so the order changes nothing but rounding.
+    const auto width = static_cast<std::size_t>(source.width);
+    std::vector<float> planes(3 * width);
+    float* __restrict const red = planes.data();
+    float* __restrict const green = red + width;
+    float* __restrict const blue = green + width;
     for (int y = 0; y < target.height; ++y) {
         const Taps& taps = rows[static_cast<std::size_t>(y)];
-        std::fill(line.begin(), line.end(), 0.0f);
+        std::fill(planes.begin(), planes.end(), 0.0f);
         for (std::size_t k = 0; k < taps.weights.size(); ++k) {
-            const float* in = narrow.data() + across * static_cast<std::size_t>(taps.first + static_cast<int>(k));
+            const std::uint32_t* __restrict in = source.pixels + (taps.first + static_cast<int>(k)) * source.stride;
             const float weight = taps.weights[k];
-            for (std::size_t i = 0; i < across; ++i)
-                line[i] += weight * in[i];
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::uint32_t pixel = in[x];
+                red[x] += weight * static_cast<float>(pixel >> 16 & 0xFF);
+                green[x] += weight * static_cast<float>(pixel >> 8 & 0xFF);
+                blue[x] += weight * static_cast<float>(pixel & 0xFF);
+            }
         }
         std::uint32_t* out = target.pixels + y * target.stride;
-        for (int x = 0; x < target.width; ++x)
-            out[x] = pack(line[3 * x], line[3 * x + 1], line[3 * x + 2]);
+        for (int x = 0; x < target.width; ++x) {
+            const Taps& across = columns[static_cast<std::size_t>(x)];
+            float sum[3] = {0, 0, 0};
+            for (std::size_t k = 0; k < across.weights.size(); ++k) {
+                const auto s = static_cast<std::size_t>(across.first) + k;
+                const float weight = across.weights[k];
+                sum[0] += weight * red[s];
+                sum[1] += weight * green[s];
+                sum[2] += weight * blue[s];
+            }
+            out[x] = pack(sum[0], sum[1], sum[2]);
+        }
     }
 }
 

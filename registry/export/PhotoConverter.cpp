@@ -51,9 +51,12 @@ QImage shrink(const QImage& image, const ExportPreset& preset)
 {
     if (image.size() == QSize(preset.width, preset.height))
         return image;
-    QImage source = image.convertToFormat(QImage::Format_RGB32);
+    const QImage source = image.convertToFormat(QImage::Format_RGB32);
     QImage target(preset.width, preset.height, QImage::Format_RGB32);
-    resampleLanczos3({reinterpret_cast<std::uint32_t*>(source.bits()), source.width(), source.height(),
+    // Read only: constBits, as bits() would copy the megabytes of a picture
+    // shared with the decoded photo.
+    resampleLanczos3({const_cast<std::uint32_t*>(reinterpret_cast<const std::uint32_t*>(source.constBits())),
+                      source.width(), source.height(),
                       source.bytesPerLine() / 4},
                      {reinterpret_cast<std::uint32_t*>(target.bits()), target.width(), target.height(),
                       target.bytesPerLine() / 4});

@@ -1,7 +1,8 @@
 #pragma once
 
-// The highest JPEG quality whose file fits a size range, found by halving
-// the range of qualities rather than stepping through them.
+// The highest JPEG quality whose file fits a size range, found by narrowing
+// the range of qualities from the top and then halving it, rather than
+// stepping through them.
 
 #include <cstdint>
 #include <functional>
@@ -30,7 +31,10 @@ struct QualityResult {
 // `maxBytes` bytes. A file grows with the quality almost everywhere but not
 // strictly; whatever the search returns has been encoded and measured, so it
 // always fits. Quality 100 is tried first, as a small picture often fits
-// whole; then at most seven more encodes.
+// whole; then steps down from it that double (1, 2, 4, ...) until one fits,
+// and halving between the last two: three or four encodes more for a
+// quality in the nineties, where photos for the registry land, and at most
+// twelve more anywhere.
 QualityResult searchQuality(const JpegEncoder& encode, std::uint64_t minBytes, std::uint64_t maxBytes);
 
 } // namespace velmora::registry
