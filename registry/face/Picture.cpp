@@ -102,18 +102,24 @@ GreyPicture resampled(const GreyPicture& picture, const Area& area, int width, i
     result.width = width;
     result.height = height;
     result.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    // Then down, a whole new line at a time over contiguous values; each
+    // value still adds its taps in order.
+    std::vector<float> sums(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
         const Taps& taps = rows[static_cast<std::size_t>(y)];
-        for (int x = 0; x < width; ++x) {
-            float sum = 0;
-            for (std::size_t k = 0; k < taps.weights.size(); ++k)
-                sum += taps.weights[k]
-                    * across[(static_cast<std::size_t>(taps.first - firstLine) + k) * static_cast<std::size_t>(width)
-                             + static_cast<std::size_t>(x)];
-            // Weights sum to 1, so the sum stays within 0..255.
-            result.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]
-                = static_cast<std::uint8_t>(std::min(255.0f, sum + 0.5f));
+        std::fill(sums.begin(), sums.end(), 0.0f);
+        float* __restrict const sum = sums.data();
+        for (std::size_t k = 0; k < taps.weights.size(); ++k) {
+            const float* __restrict const in
+                = across.data() + (static_cast<std::size_t>(taps.first - firstLine) + k) * static_cast<std::size_t>(width);
+            const float weight = taps.weights[k];
+            for (int x = 0; x < width; ++x)
+                sum[x] += weight * in[x];
         }
+        std::uint8_t* out = result.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        // Weights sum to 1, so the sum stays within 0..255.
+        for (int x = 0; x < width; ++x)
+            out[x] = static_cast<std::uint8_t>(std::min(255.0f, sum[x] + 0.5f));
     }
     return result;
 }
