@@ -31,6 +31,11 @@ PhotoVerdict::PhotoVerdict(QLabel* label, std::function<QString()> rosterText, p
 {
     // Before the checking thread reads its first photo.
     registry::prepareImageReading();
+    // The verdicts' characters looked up in the fonts now rather than on
+    // the window thread while the first student's photo is being shown.
+    const QFontMetrics metrics(label->font());
+    for (int check = int(registry::PhotoCheck::Passed); check <= int(registry::PhotoCheck::Background); ++check)
+        metrics.horizontalAdvance(fromUtf8(verdictLine(registry::PhotoCheck(check)).text));
     m_thread = std::thread([this] { run(); });
 }
 
