@@ -5,6 +5,7 @@
 #include "registry/Pairing.h"
 #include "registry/RosterRows.h"
 #include "registry/face/AssessPhoto.h"
+#include "registry/face/DecodedPhoto.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -81,7 +82,13 @@ void PhotoVerdict::run()
         const std::string who = verdictWho(
             registry::studentOfPhoto(registry::rosterStudents(job.roster), job.stem, job.folder), job.shownName);
         const std::string_view bytes = job.bytes ? std::string_view(*job.bytes) : std::string_view();
-        const registry::PhotoCheck check = registry::assessPhoto(bytes).verdict;
+        const auto decoded = registry::decodePhoto(bytes);
+        // The photo's bytes are let go as soon as they are decoded: once a
+        // newer photo is shown, this is the only hold on them, and photos
+        // waiting for a slow disk are bounded by the memory they hold.
+        job.bytes.reset();
+        const registry::PhotoCheck check =
+            decoded ? registry::assessDecoded(*decoded, {}).verdict : registry::unreadablePhoto().verdict;
         QMetaObject::invokeMethod(this, [this, count = job.count, who, check] { show(count, who, check); },
                                   Qt::QueuedConnection);
     }
