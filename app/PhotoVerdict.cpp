@@ -5,7 +5,6 @@
 #include "registry/Pairing.h"
 #include "registry/RosterRows.h"
 #include "registry/face/AssessPhoto.h"
-#include "registry/face/DecodedPhoto.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -81,14 +80,8 @@ void PhotoVerdict::run()
         // pairing takes a few milliseconds, the checks a tenth of a second.
         const std::string who = verdictWho(
             registry::studentOfPhoto(registry::rosterStudents(job.roster), job.stem, job.folder), job.shownName);
-        const std::string_view bytes = job.bytes ? std::string_view(*job.bytes) : std::string_view();
-        const auto decoded = registry::decodePhoto(bytes);
-        // The photo's bytes are let go as soon as they are decoded: once a
-        // newer photo is shown, this is the only hold on them, and photos
-        // waiting for a slow disk are bounded by the memory they hold.
-        job.bytes.reset();
-        const registry::PhotoCheck check =
-            decoded ? registry::assessDecoded(*decoded, {}).verdict : registry::unreadablePhoto().verdict;
+        // Once a newer photo is shown, this may be the only hold on its bytes.
+        const registry::PhotoCheck check = registry::assessPhoto(std::move(job.bytes)).verdict;
         QMetaObject::invokeMethod(this, [this, count = job.count, who, check] { show(count, who, check); },
                                   Qt::QueuedConnection);
     }

@@ -20,6 +20,13 @@ PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape)
     return decoded ? assessDecoded(*decoded, shape) : unreadablePhoto();
 }
 
+PhotoAssessment assessPhoto(std::shared_ptr<const std::string> bytes, const FrameShape& shape)
+{
+    const auto decoded = bytes ? decodePhoto(*bytes) : std::nullopt;
+    bytes.reset();
+    return decoded ? assessDecoded(*decoded, shape) : unreadablePhoto();
+}
+
 std::string judgePhotoFile(const std::filesystem::path& photo)
 {
     std::ifstream file(photo, std::ios::binary);

@@ -14,6 +14,7 @@
 #include "registry/face/PhotoAssessment.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,10 @@ void prepareImageReading();
 // unless a 自定义 preset says otherwise. A file Qt cannot decode gives
 // unreadablePhoto().
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
+// The same, letting go of its hold on the photo's bytes as soon as they are
+// decoded (a photo the window has replaced may be held by nothing else,
+// and photos in memory are bounded by the memory they hold).
+PhotoAssessment assessPhoto(std::shared_ptr<const std::string> bytes, const FrameShape& shape = {});
 
 // The verdict of the photo file `photo` as 名单核对 and `velmora-photos
 // check` keep it: "" when it passes, else the reason. A file that cannot be
