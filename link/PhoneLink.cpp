@@ -84,6 +84,11 @@ PhoneLink::Figures PhoneLink::figures() const
     return m_worker->figures();
 }
 
+std::shared_ptr<PhotoMemory> PhoneLink::photoMemory() const
+{
+    return m_worker->photoMemory();
+}
+
 void PhoneLink::sendRoster()
 {
     auto* roster = control<widgets::CrlfTextEdit>(m_window, u"编辑框2");

@@ -25,6 +25,7 @@ namespace velmora::platform { class UserDialogs; }
 namespace velmora::link {
 
 class HoldingNotice;
+class PhotoMemory;
 class TcpServer;
 
 // The phone link as the main window sees it. A photo's way runs in one
@@ -80,6 +81,9 @@ public:
         PhoneLinkSession::PhotoStats photos;
     };
     Figures figures() const;
+    // The account of memory that work on the photos shown holds (the
+    // window's verdict), counted in the bound on photos in memory.
+    std::shared_ptr<PhotoMemory> photoMemory() const;
     // The photo count of the last photo stored and shown (0 before the first),
     // and how many photos were shown since the start.
     std::uint64_t lastShownCount() const { return m_lastShown; }

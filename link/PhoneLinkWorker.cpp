@@ -67,11 +67,14 @@ PhoneLink::Worker::Worker(PhoneLink* link, QThread* networkThread, std::shared_p
                [this] { return idle(); }, PhotoWriter::DEFAULT_WAITING_LIMIT,
                [this](StoreJob& job) { return keep(job); })
 {
+    m_outside = std::make_shared<PhotoMemory>(
+        [this] { return PhotoMemory::Elsewhere{m_writer.bytesWaiting(), m_heldInMemory}; }, m_writer.limit());
     m_context->moveToThread(networkThread);
 }
 
 PhoneLink::Worker::~Worker()
 {
+    m_outside->detach();
     QObject* context = m_context;
     QMetaObject::invokeMethod(context, [context] { delete context; }, Qt::BlockingQueuedConnection);
 }
@@ -138,7 +141,7 @@ bool PhoneLink::Worker::canTake() const
 {
     if (m_stopped)
         return false;
-    if (m_writer.bytesWaiting() + m_heldInMemory >= m_writer.limit()) {
+    if (m_writer.bytesWaiting() + m_heldInMemory + m_outside->counted() >= m_writer.limit()) {
         if (!m_heldSince)
             m_heldSince = steadyMillis();
         return false;

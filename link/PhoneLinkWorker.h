@@ -8,6 +8,7 @@
 #include "link/PhoneLink.h"
 #include "link/PhoneLinkSession.h"
 #include "link/PhotoHolding.h"
+#include "link/PhotoMemory.h"
 #include "link/PhotoWriter.h"
 #include "link/TcpServer.h"
 
@@ -47,6 +48,7 @@ public:
     bool finish(std::chrono::milliseconds bound) { return m_writer.finish(bound); }
     void abandon() { m_writer.abandon(); }
     Figures figures() const;
+    const std::shared_ptr<PhotoMemory>& photoMemory() const { return m_outside; }
 
     // The servers' events, on the network thread.
     struct Side : PieceReceiver {
@@ -118,6 +120,8 @@ private:
     // The bytes of photos held in memory only, which count against the
     // writer's bound: reading waits while they fill it.
     std::atomic<std::size_t> m_heldInMemory{0};
+    // What the window's verdict holds of photos, counted with them.
+    std::shared_ptr<PhotoMemory> m_outside;
     mutable std::mutex m_mutex;
     std::filesystem::path m_receiveDirectory;
     QString m_phoneAddress;
