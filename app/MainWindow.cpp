@@ -118,7 +118,7 @@ void MainWindow::bindEvents()
     // 标签12: whose photo the preview shows and whether the registry takes it.
     auto* roster = control<CrlfTextEdit>(this, u"编辑框2");
     m_verdict = new PhotoVerdict(control<QLabel>(this, u"标签12"), [roster] { return roster->crlfText(); },
-                                 m_dialogs, this);
+                                 m_dialogs, m_phoneLink->photoMemory(), this);
     connect(m_phoneLink, &link::PhoneLink::photoArrived, m_verdict, &PhotoVerdict::judge);
     // Every photo shown may be one the check still lists as missing.
     connect(m_phoneLink, &link::PhoneLink::photoShown, this, [this] {

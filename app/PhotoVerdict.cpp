@@ -17,6 +17,11 @@
 namespace velmora::app {
 namespace {
 
+// Room kept for judging a phone photo of 12 megapixels and up to 8 MiB
+// (about 28 MiB), so that an ordinary photo's verdict never waits for a
+// slow disk.
+const std::size_t JUDGING_RESERVE = registry::judgingMemory(4032, 3024) + std::size_t{8} * 1024 * 1024;
+
 QString fromUtf8(const std::string& text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -25,10 +30,12 @@ QString fromUtf8(const std::string& text)
 } // namespace
 
 PhotoVerdict::PhotoVerdict(QLabel* label, std::function<QString()> rosterText, platform::UserDialogs* dialogs,
-                           QObject* parent)
+                           std::shared_ptr<link::PhotoMemory> memory, QObject* parent)
     : QObject(parent), m_label(label), m_rosterText(std::move(rosterText)), m_dialogs(dialogs),
-      m_plainColour(label->palette().color(QPalette::WindowText))
+      m_memory(std::move(memory)), m_plainColour(label->palette().color(QPalette::WindowText))
 {
+    if (m_memory)
+        m_memory->setReserve(JUDGING_RESERVE);
     // Before the checking thread reads its first photo.
     registry::prepareImageReading();
     // The verdicts' characters looked up in the fonts now rather than on
@@ -48,6 +55,8 @@ PhotoVerdict::~PhotoVerdict()
     }
     m_wake.notify_one();
     m_thread.join();
+    if (m_memory)
+        m_memory->setReserve(0);
 }
 
 void PhotoVerdict::judge(const link::PhoneLink::ShownPhoto& photo)
@@ -80,10 +89,24 @@ void PhotoVerdict::run()
         // pairing takes a few milliseconds, the checks a tenth of a second.
         const std::string who = verdictWho(
             registry::studentOfPhoto(registry::rosterStudents(job.roster), job.stem, job.folder), job.shownName);
+        // A newer photo waiting, or the window closing: this verdict would
+        // never be shown.
+        const auto givenUp = [this] {
+            std::lock_guard lock(m_mutex);
+            return m_stopping || m_waiting.has_value();
+        };
+        const std::size_t holds = job.bytes ? job.bytes->capacity() + registry::judgingMemory(*job.bytes) : 0;
+        std::optional<link::PhotoMemory::Hold> hold;
+        if (m_memory && !(hold = m_memory->take(holds, givenUp)))
+            continue;
         // Once a newer photo is shown, this may be the only hold on its bytes.
-        const registry::PhotoCheck check = registry::assessPhoto(std::move(job.bytes)).verdict;
-        QMetaObject::invokeMethod(this, [this, count = job.count, who, check] { show(count, who, check); },
-                                  Qt::QueuedConnection);
+        const std::optional<registry::PhotoAssessment> judged = registry::assessPhoto(std::move(job.bytes), givenUp);
+        hold.reset();
+        if (!judged)
+            continue;
+        QMetaObject::invokeMethod(this, [this, count = job.count, who, check = judged->verdict] {
+            show(count, who, check);
+        }, Qt::QueuedConnection);
     }
 }
 

@@ -7,9 +7,13 @@
 // while one is judged waits alone, a newer one taking its place, so a
 // burst never queues checks behind the photos. A verdict that arrives once
 // another photo is shown is dropped: 标签11, 图片框3 and 标签12 always speak
-// of the same photo.
+// of the same photo. What a judging holds (the photo's bytes and their
+// decoding) counts in the bound on photos in memory (link/PhotoMemory.h):
+// room for an ordinary phone photo is kept always; a larger one waits for
+// the disk to make room, or is given up once a newer photo is shown.
 
 #include "link/PhoneLink.h"
+#include "link/PhotoMemory.h"
 #include "registry/face/PhotoChecks.h"
 
 #include <QColor>
@@ -18,6 +22,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,9 +37,10 @@ namespace velmora::app {
 class PhotoVerdict : public QObject {
     Q_OBJECT
 public:
-    // `rosterText` gives the roster box's text, asked for each photo.
+    // `rosterText` gives the roster box's text, asked for each photo;
+    // `memory`, when given, is the phone link's account of photos in memory.
     PhotoVerdict(QLabel* label, std::function<QString()> rosterText, platform::UserDialogs* dialogs,
-                 QObject* parent = nullptr);
+                 std::shared_ptr<link::PhotoMemory> memory = {}, QObject* parent = nullptr);
     ~PhotoVerdict() override;
 
     // On the window thread, as the photo is shown.
@@ -63,6 +69,7 @@ private:
     QLabel* m_label;
     std::function<QString()> m_rosterText;
     platform::UserDialogs* m_dialogs;
+    std::shared_ptr<link::PhotoMemory> m_memory;
     QColor m_plainColour;
     std::uint64_t m_current = 0; // the photo shown, window thread only
     std::int64_t m_lastShowNanos = 0;

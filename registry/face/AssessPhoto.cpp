@@ -2,6 +2,8 @@
 
 #include "registry/face/DecodedPhoto.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageReader>
 
 #include <fstream>
@@ -20,11 +22,27 @@ PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape)
     return decoded ? assessDecoded(*decoded, shape) : unreadablePhoto();
 }
 
-PhotoAssessment assessPhoto(std::shared_ptr<const std::string> bytes, const FrameShape& shape)
+std::optional<PhotoAssessment> assessPhoto(std::shared_ptr<const std::string> bytes,
+                                           const std::function<bool()>& givenUp, const FrameShape& shape)
 {
     const auto decoded = bytes ? decodePhoto(*bytes) : std::nullopt;
     bytes.reset();
+    if (givenUp && givenUp())
+        return std::nullopt;
     return decoded ? assessDecoded(*decoded, shape) : unreadablePhoto();
+}
+
+std::size_t judgingMemory(std::string_view bytes)
+{
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return decodingMemory(QImageReader(&buffer).size());
+}
+
+std::size_t judgingMemory(int width, int height)
+{
+    return decodingMemory(QSize(width, height));
 }
 
 std::string judgePhotoFile(const std::filesystem::path& photo)

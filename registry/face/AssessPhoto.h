@@ -13,8 +13,11 @@
 
 #include "registry/face/PhotoAssessment.h"
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,8 +40,17 @@ void prepareImageReading();
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
 // The same, letting go of its hold on the photo's bytes as soon as they are
 // decoded (a photo the window has replaced may be held by nothing else,
-// and photos in memory are bounded by the memory they hold).
-PhotoAssessment assessPhoto(std::shared_ptr<const std::string> bytes, const FrameShape& shape = {});
+// and photos in memory are bounded by the memory they hold). Empty when
+// `givenUp`, asked once the photo is decoded, says the verdict is no longer
+// wanted: the checks are not run and their memory is let go at once.
+std::optional<PhotoAssessment> assessPhoto(std::shared_ptr<const std::string> bytes,
+                                           const std::function<bool()>& givenUp, const FrameShape& shape = {});
+
+// What assessPhoto holds besides the bytes themselves, at most: for the
+// size in their header (0 when they have none), or for a photo of `width`
+// × `height` pixels (about 20 MB for 12 megapixels).
+std::size_t judgingMemory(std::string_view bytes);
+std::size_t judgingMemory(int width, int height);
 
 // The verdict of the photo file `photo` as 名单核对 and `velmora-photos
 // check` keep it: "" when it passes, else the reason. A file that cannot be

@@ -8,6 +8,8 @@
 #include <QColorSpace>
 #include <QImageReader>
 
+#include <algorithm>
+
 namespace velmora::registry {
 namespace {
 
@@ -22,7 +24,35 @@ PictureView viewOf(const QImage& image)
             image.bytesPerLine() / 4};
 }
 
+// The JPEG scale a photo of `upright` size is decoded at: the smallest
+// that leaves DECODED_LINES.
+int reductionFor(QSize upright)
+{
+    int reduction = 1;
+    while (reduction < 4 && upright.height() / (2 * reduction) >= DECODED_LINES)
+        reduction *= 2;
+    return reduction;
+}
+
+// The checks see the decoded copy brought down by this much.
+int blocksFor(int decodedLines)
+{
+    return decodedLines >= DECODED_LINES ? 2 : 1;
+}
+
 } // namespace
+
+std::size_t decodingMemory(QSize stored)
+{
+    if (!stored.isValid() || stored.isEmpty())
+        return 0;
+    // Either orientation: the larger reduction is not assumed.
+    const int r = std::min(reductionFor(stored), reductionFor(stored.transposed()));
+    const std::size_t decoded = std::size_t((stored.width() + r - 1) / r) * std::size_t((stored.height() + r - 1) / r) * 4;
+    const int blocks = blocksFor(std::min(stored.width(), stored.height()) / r);
+    // The checks' copy, once shrunk and once turned, and their own planes.
+    return decoded + 2 * decoded / std::size_t(blocks * blocks) + std::size_t{2} * 1024 * 1024;
+}
 
 std::optional<DecodedPhoto> decodePhoto(std::string_view bytes)
 {
@@ -40,8 +70,7 @@ std::optional<DecodedPhoto> decodePhoto(std::string_view bytes)
     decoded.upright = uprightTransform(decoded.turn, decoded.storedSize)
                           .mapRect(QRect(QPoint(0, 0), decoded.storedSize))
                           .size();
-    while (decoded.reduction < 4 && decoded.upright.height() / (2 * decoded.reduction) >= DECODED_LINES)
-        decoded.reduction *= 2;
+    decoded.reduction = reductionFor(decoded.upright);
     // The size JPEG's own scaling gives (rounded up), so the reader does not
     // scale a second time.
     const int r = decoded.reduction;
@@ -56,7 +85,7 @@ std::optional<DecodedPhoto> decodePhoto(std::string_view bytes)
 
 PhotoAssessment assessDecoded(const DecodedPhoto& decoded, const FrameShape& shape)
 {
-    const int blocks = decoded.stored.height() >= DECODED_LINES ? 2 : 1;
+    const int blocks = blocksFor(decoded.stored.height());
     const QImage copy = turnUpright(inBlocks(decoded.stored, blocks), decoded.turn);
     return assessPicture(viewOf(copy), decoded.upright.width(), decoded.upright.height(), decoded.wholeFile, shape);
 }

@@ -13,6 +13,7 @@
 #include <QImageIOHandler>
 #include <QSize>
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -30,6 +31,11 @@ struct DecodedPhoto {
 // Accurate DCT and smooth chroma upsampling, as the registry's file needs.
 // Empty when Qt cannot decode the bytes.
 std::optional<DecodedPhoto> decodePhoto(std::string_view bytes);
+
+// What decoding and judging a photo of `stored` pixels holds at most besides
+// its bytes: the decoded copy and the checks' smaller, upright ones. A
+// 12-megapixel photo takes about 18 MB, a 40-megapixel one 50 MB.
+std::size_t decodingMemory(QSize stored);
 
 // The checks of PhotoChecks.h on `decoded`.
 PhotoAssessment assessDecoded(const DecodedPhoto& decoded, const FrameShape& shape);

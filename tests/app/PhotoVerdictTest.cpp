@@ -3,6 +3,7 @@
 // is shown.
 
 #include "app/PhotoVerdict.h"
+#include "link/PhotoWriter.h"
 #include "tests/portraits/PortraitJpeg.h"
 #include "tests/support/FakeDialogs.h"
 
@@ -28,6 +29,21 @@ std::shared_ptr<const std::string> catPhoto()
     test::Photo photo = test::plainPhoto(756, 1008, {120, 180, 235});
     test::placeCat(photo, 756 * 0.5, 1008 * 0.4, 1008 * 0.5);
     return std::make_shared<const std::string>(test::jpegOf(photo).toStdString());
+}
+
+// The photo with a larger size written in its frame header: judging it
+// would hold more than the room kept for an ordinary phone photo.
+std::shared_ptr<const std::string> statedSize(std::shared_ptr<const std::string> bytes, int width, int height)
+{
+    std::string patched = *bytes;
+    const std::size_t frame = patched.find("\xFF\xC0");
+    if (frame == std::string::npos)
+        return bytes;
+    patched[frame + 5] = char(height >> 8);
+    patched[frame + 6] = char(height & 0xFF);
+    patched[frame + 7] = char(width >> 8);
+    patched[frame + 8] = char(width & 0xFF);
+    return std::make_shared<const std::string>(std::move(patched));
 }
 
 link::PhoneLink::ShownPhoto shown(std::uint64_t count, const char* stem, std::shared_ptr<const std::string> bytes)
@@ -85,16 +101,32 @@ private Q_SLOTS:
         QCOMPARE(dialogs.beeps, beeps);
     }
 
+    void newerPhotoTakesTheLabel_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("the first still being checked") << false;
+        // Judging the first would take more than the room kept for it, and
+        // the disk never makes more: it must not keep the next one waiting.
+        QTest::newRow("the first waiting for room the disk never makes") << true;
+    }
+
     // Guards against 标签12 speaking of an earlier photo once a newer one is
-    // shown: a cat's verdict arriving after the next student's photo came.
+    // shown (a cat's verdict arriving after the next student's photo came),
+    // and against a verdict that waits for memory after its photo was
+    // replaced.
     void newerPhotoTakesTheLabel()
     {
+        QFETCH(bool, diskFull);
         QLabel label;
         label.resize(400, 40);
         test::FakeDialogs dialogs;
-        app::PhotoVerdict verdict(&label, [] { return QString::fromUtf8(ROSTER); }, &dialogs);
+        auto memory = std::make_shared<link::PhotoMemory>(
+            [] { return link::PhotoMemory::Elsewhere{link::PhotoWriter::DEFAULT_WAITING_LIMIT, 0}; },
+            link::PhotoWriter::DEFAULT_WAITING_LIMIT);
+        app::PhotoVerdict verdict(&label, [] { return QString::fromUtf8(ROSTER); }, &dialogs,
+                                  diskFull ? memory : nullptr);
         QSignalSpy spy(&verdict, &app::PhotoVerdict::shown);
-        verdict.judge(shown(1, "李四", catPhoto()));
+        verdict.judge(shown(1, "李四", diskFull ? statedSize(catPhoto(), 6000, 4500) : catPhoto()));
         verdict.judge(shown(2, "330106201201039325", goodPortrait()));
         QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toULongLong() == 2 && spy.last().at(1).toBool(),
                                  20000);
