@@ -138,13 +138,15 @@ private:
         }, WAIT_MS);
     }
 
-    // After a fault: a phone that connects afresh still has its photo stored
-    // whole under its name, shown in the window's usual colour.
-    void checkStillServing(const QByteArray& photo)
+    // After a fault: a phone that connects afresh from `from` still has its
+    // photo stored whole under its name, shown in the window's usual colour.
+    // `from` must not have just ended a photo: its name would be that
+    // photo's late name.
+    void checkStillServing(const QByteArray& photo, const QHostAddress& from = QHostAddress::LocalHost)
     {
-        Socket command = open(m_window->commandServer());
+        Socket command = open(m_window->commandServer(), from);
         QVERIFY(command);
-        Socket channel = open(m_window->photoServer());
+        Socket channel = open(m_window->photoServer(), from);
         QVERIFY(channel);
         QVERIFY(sendName(*command, "after.jpg"));
         QVERIFY(sendPhoto(*channel, photo, 1));
@@ -235,7 +237,7 @@ private Q_SLOTS:
         commands.clear();
         photos.clear();
         QVERIFY(QTest::qWaitFor([&] { return figures().photos.bufferedBytes == 0; }, WAIT_MS));
-        checkStillServing(sent.first());
+        checkStillServing(sent.first(), QHostAddress(QStringLiteral("127.0.0.%1").arg(PHONES + 1)));
     }
 
     // Guards against two phones pointed at one PC taking each other's
