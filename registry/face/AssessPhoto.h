@@ -33,8 +33,7 @@ namespace velmora::registry {
 void prepareImageReading();
 
 // Safe to call on several threads at once (each call borrows a detector of
-// its own; the first in the process takes about half a second more to
-// unpack the detector's model). `shape` is the registry's picture size, 358 × 441
+// its own; the first in the process reads the detector's model, about 2 ms). `shape` is the registry's picture size, 358 × 441
 // unless a 自定义 preset says otherwise. A file Qt cannot decode gives
 // unreadablePhoto().
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});

@@ -5,13 +5,16 @@
 // within 3 % of the frame's width of the middle. The photos stand for
 // 12-megapixel ones decoded at a quarter, as the program decodes them.
 
+#include "registry/face/FaceDetector.h"
 #include "registry/face/PhotoAssessment.h"
 
 #include "tests/portraits/Portraits.h"
 
+#include <dlib/image_processing/frontal_face_detector.h>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
 namespace velmora::registry {
 namespace {
@@ -158,6 +161,18 @@ TEST(PhotoChecksTest, Table)
         EXPECT_NEAR(truth.centreX * row.scale, frame.x + frame.width / 2.0, 0.03 * frame.width);
         EXPECT_GT(truth.top * row.scale - frame.y, 0.05 * frame.height); // room above the hair
     }
+}
+
+// Guards against the model built into the program (FaceModel.inc) drifting
+// from the dlib it is built with, natively or in the Windows build: every
+// verdict above rests on it. Made again by velmora-face-model-maker.
+TEST(PhotoChecksTest, BuiltInModelIsDlibsOwn)
+{
+    std::ostringstream own;
+    dlib::serialize(dlib::get_frontal_face_detector(), own);
+    const std::string builtIn = serializedFaceModel();
+    EXPECT_EQ(builtIn.size(), own.str().size());
+    EXPECT_TRUE(builtIn == own.str()) << "registry/face/FaceModel.inc is not this dlib's model";
 }
 
 } // namespace
