@@ -229,7 +229,13 @@ private Q_SLOTS:
         }
         for (auto& photo : photos)
             photo->write(MARKER);
-        QVERIFY(QTest::qWaitFor([&] { return count() == QString::number(PHONES); }, WAIT_MS));
+        // Every photo counted and also shown: a photo is shown once its late
+        // name can no longer come, and one shown after the next phone
+        // connected would pass for that phone's photo.
+        QVERIFY(QTest::qWaitFor([&] {
+            return count() == QString::number(PHONES)
+                && m_window->findChild<link::PhoneLink*>()->photosShown() == std::uint64_t(PHONES);
+        }, WAIT_MS));
         for (QDirIterator it(goodDirectory(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
             const QByteArray stored = readFile(it.next());
             QVERIFY2(stored.isEmpty() || known.contains(stored), qPrintable(it.filePath()));
