@@ -33,8 +33,9 @@ namespace velmora::registry {
 void prepareImageReading();
 
 // Safe to call on several threads at once (each call borrows a detector of
-// its own; the first in the process reads the detector's model, about 2 ms). `shape` is the registry's picture size, 358 × 441
-// unless a 自定义 preset says otherwise. A file Qt cannot decode gives
+// its own; the first in the process reads the detector's model, about
+// 2 ms). `shape` is the registry's picture size, 358 × 441 unless a 自定义
+// preset says otherwise. A file Qt cannot decode gives
 // unreadablePhoto().
 PhotoAssessment assessPhoto(std::string_view bytes, const FrameShape& shape = {});
 // The same, letting go of its hold on the photo's bytes as soon as they are
