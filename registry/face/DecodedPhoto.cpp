@@ -1,5 +1,6 @@
 #include "registry/face/DecodedPhoto.h"
 
+#include "registry/face/BlockPool.h"
 #include "registry/face/PhotoEnd.h"
 #include "registry/face/UprightImage.h"
 
@@ -32,6 +33,36 @@ int reductionFor(QSize upright)
     while (reduction < 4 && upright.height() / (2 * reduction) >= DECODED_LINES)
         reduction *= 2;
     return reduction;
+}
+
+// Idle decode blocks kept for the next photos: two 12-megapixel decodes,
+// one for each of a two-core machine's export workers.
+constexpr std::size_t KEPT_DECODE_BYTES = std::size_t{32} * 1024 * 1024;
+
+// Never destroyed: a thread the program abandons at its end may still hold
+// a decoded photo.
+BlockPool& decodeBlocks()
+{
+    static BlockPool* const pool = new BlockPool(KEPT_DECODE_BYTES);
+    return *pool;
+}
+
+// An RGB32 picture of `size` on a pooled block, which goes back to the pool
+// when the last copy of the picture is gone. What the JPEG reader decodes
+// into when the photo gives it that size and format (a colour photo); it
+// makes a picture of its own otherwise.
+QImage pooledPicture(QSize size)
+{
+    const auto bytesPerLine = static_cast<std::size_t>(size.width()) * 4;
+    auto* block = new BlockPool::Block(decodeBlocks().take(bytesPerLine * static_cast<std::size_t>(size.height())));
+    return QImage(
+        block->data.get(), size.width(), size.height(), static_cast<qsizetype>(bytesPerLine), QImage::Format_RGB32,
+        [](void* info) {
+            auto* given = static_cast<BlockPool::Block*>(info);
+            decodeBlocks().give(std::move(*given));
+            delete given;
+        },
+        block);
 }
 
 // The checks see the decoded copy brought down by this much.
@@ -74,9 +105,10 @@ std::optional<DecodedPhoto> decodePhoto(std::string_view bytes)
     // The size JPEG's own scaling gives (rounded up), so the reader does not
     // scale a second time.
     const int r = decoded.reduction;
-    reader.setScaledSize(QSize((decoded.storedSize.width() + r - 1) / r, (decoded.storedSize.height() + r - 1) / r));
-    decoded.stored = reader.read();
-    if (decoded.stored.isNull())
+    const QSize scaled((decoded.storedSize.width() + r - 1) / r, (decoded.storedSize.height() + r - 1) / r);
+    reader.setScaledSize(scaled);
+    decoded.stored = pooledPicture(scaled);
+    if (!reader.read(&decoded.stored) || decoded.stored.isNull())
         return std::nullopt;
     decoded.stored = decoded.stored.convertToFormat(QImage::Format_RGB32);
     decoded.wholeFile = photoEnd(bytes) != PhotoEnd::CutShort;
