@@ -3,6 +3,7 @@
 # figures and its ratio against a baseline measured in the same run.
 set -euo pipefail
 cd "$(dirname "$0")"
+scripts/install-packages.sh packages-bench.txt
 scripts/setup.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF
 cmake --build build-bench
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
