@@ -38,11 +38,14 @@ PhotoVerdict::PhotoVerdict(QLabel* label, std::function<QString()> rosterText, p
         m_memory->setReserve(JUDGING_RESERVE);
     // Before the checking thread reads its first photo.
     registry::prepareImageReading();
-    // The verdicts' characters looked up in the fonts now rather than on
-    // the window thread while the first student's photo is being shown.
+    // The verdicts' characters, and the ellipsis that shortens a long file
+    // name, looked up in the fonts now rather than on the window thread
+    // while the first student's photo is being shown (the ellipsis alone
+    // took 0.4 ms there).
     const QFontMetrics metrics(label->font());
     for (int check = int(registry::PhotoCheck::Passed); check <= int(registry::PhotoCheck::Background); ++check)
         metrics.horizontalAdvance(fromUtf8(verdictLine(registry::PhotoCheck(check)).text));
+    metrics.elidedText(QStringLiteral("IMG_0001.jpg") + fromUtf8(std::string(NOT_IN_ROSTER)), Qt::ElideLeft, 1);
     m_thread = std::thread([this] { run(); });
 }
 

@@ -133,7 +133,7 @@ int main(int argc, char* argv[])
                 bench::percentile(window, 0.5), bench::percentile(window, 0.99));
     std::printf("  of which showing the photo and handing it to the checks: median %.3f ms, p99 %.3f ms\n",
                 bench::percentile(showing, 0.5), bench::percentile(showing, 0.99));
-    // The first photo also loads the label's glyphs and the detector's model.
+    // The first photo may meet font lookups the window has not made before.
     std::vector<double> later(window.begin() + 1, window.end());
     if (!later.empty())
         std::printf("window thread per photo after the first: median %.3f ms, p99 %.3f ms; the first %.3f ms\n",
